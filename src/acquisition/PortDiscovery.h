@@ -1,0 +1,20 @@
+#pragma once
+// The ports offered in the port box, in the order they are shown.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+struct PortEntry {
+    QString name; // what the port box shows, e.g. "ttyUSB0"
+    QString path; // what is opened, e.g. "/dev/ttyUSB0"
+};
+
+// The system's serial ports as QSerialPortInfo lists them, in its order.
+QList<PortEntry> systemSerialPorts();
+
+// The simulated instrument first (when demoPath is not empty), then the
+// system's ports in their order, then the device paths given on the command
+// line. Every entry is kept, whatever the length of its name.
+QList<PortEntry> discoverPorts(const QList<PortEntry> &systemPorts, const QStringList &extraPaths,
+                               const QString &demoPath);

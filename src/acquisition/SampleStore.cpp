@@ -1,0 +1,22 @@
+#include "SampleStore.h"
+
+SampleStore::SampleStore() : slots_(new SampleFrame[kSlots]()) {}
+
+void SampleStore::append(const SampleFrame &frame)
+{
+    std::lock_guard lock(writeMutex_);
+    const std::uint32_t offset = length_.load(std::memory_order_relaxed);
+    const std::uint32_t index = offset / SampleFrame::kSize;
+    slots_[index] = frame;
+    lastSlot_.store(index, std::memory_order_release);
+    std::uint32_t next = offset + SampleFrame::kSize;
+    if (next >= kBytes)
+        next = 0;
+    length_.store(next, std::memory_order_release);
+}
+
+void SampleStore::clear()
+{
+    std::lock_guard lock(writeMutex_);
+    length_.store(0, std::memory_order_release);
+}

@@ -1,0 +1,11 @@
+#pragma once
+#include <QString>
+
+// The outcome of writing a file: ok, or the reason in plain words.
+struct ExportResult {
+    bool ok = true;
+    QString error; // e.g. "No space left on device"
+
+    static ExportResult success() { return {}; }
+    static ExportResult failure(QString why) { return {false, std::move(why)}; }
+};

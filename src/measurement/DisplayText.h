@@ -1,0 +1,51 @@
+#pragma once
+// The units and every text by which a reading is shown or saved. One rule,
+// one function: the list, the panel, the graph labels and the exports all
+// call these.
+
+#include <QString>
+#include <cstdint>
+
+inline constexpr int kWindUnits = 6;
+inline constexpr int kFlowUnits = 3;
+extern const char16_t *const windUnitNames[kWindUnits]; // "m/s" "km/h" "MPH" "ft/m" "ft/s" "knots"
+extern const char16_t *const flowUnitNames[kFlowUnits]; // "CMM" "CMS" "CFM"
+extern const std::uint8_t windDivisors[kWindUnits];     // 100 100 100 1 100 100
+extern const std::uint8_t flowDivisors[kFlowUnits];     // 10 100 10
+
+// True when `unit` has a name and a divisor in the table of `mode` (0 wind
+// speed, 1 air flow); false for every other mode.
+bool unitKnown(std::uint8_t mode, std::uint8_t unit);
+
+// Unit name of the reading; empty in mode 2 and for an index beyond the table.
+QString unitName(std::uint8_t mode, std::uint8_t unit);
+
+// The reading's number (`value` already multiplied): "%d" for ft/m,
+// "%0.2f" for the other wind units and CMS, "%0.1f" for CMM and CFM.
+// Empty in mode 2 and for an index beyond the table.
+QString valueText(std::uint8_t mode, std::uint8_t unit, std::uint32_t value);
+
+// "%0.1f" of humidity / 10 (double precision, the list and the exports).
+QString humidityText(std::uint32_t humidity);
+// "%0.1f" of temperature / 10, or of that × 1.8 + 32 in Fahrenheit (double).
+QString temperatureText(std::int16_t temperature, bool fahrenheit);
+// The same two numbers computed in single precision, for boxes 1010 and 1009.
+QString humidityBoxText(std::uint32_t humidity);
+QString temperatureBoxText(std::int16_t temperature, bool fahrenheit);
+
+QString temperatureUnitSign(bool fahrenheit); // "℃" or "℉"
+QString dewWetText(std::uint8_t dewWet);      // "DP", "WB" or empty
+QString holdText(std::uint8_t hold);          // "MAX", "MIN" or "Current"
+
+// "hh:mm:ss", two digits each, 24-hour clock.
+QString timeText(int hour, int minute, int second);
+
+// The BCD area d3 d2 d1 d0 as d3·1000 + d2·100 + d1·10 + d0, and that / 1000.
+std::uint32_t areaThousandths(std::uint32_t areaBcd);
+double areaValue(std::uint32_t areaBcd);
+
+// The air-flow factor by flow unit (0 CMM, 1 CMS, 2 CFM) and area unit;
+// 0 for an index beyond the table.
+double airFlowFactor(std::uint8_t flowUnit, bool areaInFeet);
+// (speed / 100) × area × factor, in the flow unit.
+double airFlow(std::uint32_t speed, std::uint32_t areaBcd, std::uint8_t flowUnit, bool areaInFeet);

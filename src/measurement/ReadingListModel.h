@@ -1,0 +1,62 @@
+#pragma once
+// The rows of the reading list: each kept compactly as its ReadingRow and
+// time of day, with the cell texts made on demand. The window shows it in a
+// table view; the headless recorder uses it alone. Its public face for the
+// exports and RESET is itemCount(), cellText() and deleteAll().
+
+#include "Reading.h"
+
+#include <QAbstractTableModel>
+#include <QTime>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class ReadingListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int kColumns = 8;
+    // "No." "Time" "Value" " " "%RH" " " "Temp" " "
+    static const std::array<QString, kColumns> &headers();
+
+    explicit ReadingListModel(QObject *parent = nullptr);
+    ~ReadingListModel() override;
+
+    // Appends a row stamped with `timeOfDay` (the PC's local time when the
+    // row is added); returns its index.
+    int addRow(const ReadingRow &row, QTime timeOfDay);
+
+    int itemCount() const;
+    QString cellText(int row, int column) const;
+    void deleteAll();
+
+    const ReadingRow &reading(int row) const;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // Memory held per row, for the benchmark.
+    static constexpr std::size_t bytesPerRow();
+
+signals:
+    // Emitted after every addRow, with the new row's index.
+    void rowAdded(int row);
+
+private:
+    struct Stored {
+        ReadingRow reading;
+        std::uint32_t secondOfDay;
+    };
+    static constexpr int kChunkRows = 4096;
+    using Chunk = std::array<Stored, kChunkRows>;
+    const Stored &stored(int row) const;
+
+    std::vector<std::unique_ptr<Chunk>> chunks_;
+    int count_ = 0;
+};
+
+constexpr std::size_t ReadingListModel::bytesPerRow() { return sizeof(Stored); }

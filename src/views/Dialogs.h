@@ -1,0 +1,30 @@
+#pragma once
+// Every message box and every save dialog of the program goes through this
+// seam, so tests can answer dialogs and read back what the user was told.
+
+#include <QString>
+
+class QWidget;
+
+enum class MessageIcon { None, Error };
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // A modal message with an OK button.
+    virtual void message(QWidget *owner, const QString &caption, const QString &text, MessageIcon icon) = 0;
+    // A modal save dialog; returns the chosen full path, or an empty string
+    // when the user cancelled. `filter` is in Qt's "Label (*.ext)" form.
+    virtual QString savePath(QWidget *owner, const QString &filter, bool overwritePrompt) = 0;
+};
+
+// The implementation in force; the Qt one unless a test installed another.
+Dialogs &dialogs();
+// Installs `d` (not owned); nullptr restores the Qt implementation.
+void installDialogs(Dialogs *d);
+
+// The standard "error" box of the acquisition and graph view.
+inline void showError(QWidget *owner, const QString &text)
+{
+    dialogs().message(owner, QStringLiteral("error"), text, MessageIcon::None);
+}
