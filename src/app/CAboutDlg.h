@@ -1,0 +1,9 @@
+#pragma once
+#include <QDialog>
+
+// "About breezon": the icon, the version line and an OK button.
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CAboutDlg(QWidget *parent = nullptr);
+};

@@ -1,0 +1,54 @@
+#pragma once
+// The main window: fixed size, centred, a status bar, the menus and the two
+// fixed panes. It owns the sample store for its whole life.
+
+#include "PortDiscovery.h"
+#include "SampleStore.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class Clist;
+class CSplitOverride;
+class Cwave;
+class QLabel;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    // `onCommand` receives the identifiers of the menu items and
+    // accelerators; `ports` fill the graph view's port box.
+    CMainFrame(std::function<void(int)> onCommand, const QList<PortEntry> &ports, int screenWidth);
+    ~CMainFrame() override;
+
+    // 930 on screens wider than 800 pixels, else 800.
+    static int frameWidthFor(int screenWidth);
+    // Width of the primary screen (1024 when there is none).
+    static int primaryScreenWidth();
+    static constexpr int kFrameHeight = 580;
+
+    Cwave &wave() const { return *wave_; }
+    Clist &list() const { return *list_; }
+    SampleStore &store() { return *store_; }
+    CSplitOverride &splitter() const { return *splitter_; }
+
+    // The first pane of the status bar, repainted at once.
+    void setStatusText(const QString &text);
+    QString statusText() const;
+
+private:
+    void buildMenus();
+    void buildStatusBar();
+    void addCommand(QAction *action, int id);
+
+    std::function<void(int)> onCommand_;
+    // Created first and released last: both panes and their threads are
+    // gone before the store is.
+    std::unique_ptr<SampleStore> store_;
+    QLabel *statusPane_ = nullptr;
+    CSplitOverride *splitter_ = nullptr;
+    Cwave *wave_ = nullptr;
+    Clist *list_ = nullptr;
+};

@@ -1,0 +1,106 @@
+#include "CbreezonApp.h"
+
+#include "CAboutDlg.h"
+#include "CMainFrame.h"
+#include "Clist.h"
+#include "CommandIds.h"
+#include "Cwave.h"
+#include "Dialogs.h"
+#include "SpreadsheetExport.h"
+#include "TextExport.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QTableView>
+#include <QUrl>
+
+CbreezonApp::CbreezonApp(const QList<PortEntry> &ports, int screenWidth)
+    : frame_(std::make_unique<CMainFrame>([this](int id) { onCommand(id); }, ports, screenWidth))
+{
+}
+
+CbreezonApp::~CbreezonApp() = default;
+
+void CbreezonApp::show()
+{
+    frame_->show();
+    frame_->setWindowTitle(QStringLiteral("Breezon"));
+}
+
+void CbreezonApp::onCommand(int id)
+{
+    switch (id) {
+    case command_id::appAbout: about(); break;
+    case command_id::saveExcel: saveSpreadsheet(); break;
+    case command_id::saveText: saveText(); break;
+    case command_id::exportGraph: exportGraph(); break;
+    case command_id::helpTopic: help(); break;
+    case command_id::appExit: frame_->close(); break;
+    case command_id::nextPane:
+    case command_id::previousPane:
+        // Two panes: either key moves the focus to the other one.
+        if (frame_->list().table()->hasFocus())
+            frame_->wave().setFocus();
+        else
+            frame_->list().table()->setFocus();
+        break;
+    default:
+        // New, Open, Save and the edit keys have nothing to act on: there is
+        // no document.
+        break;
+    }
+}
+
+void CbreezonApp::reportFailure(const QString &what, const QString &path, const QString &why)
+{
+    const QString text = QStringLiteral("The %1 was not saved to %2: %3").arg(what, path, why);
+    frame_->setStatusText(text);
+    dialogs().message(frame_.get(), QStringLiteral("error"), text, MessageIcon::Error);
+}
+
+void CbreezonApp::saveText()
+{
+    ExportPause pause(frame_->wave());
+    QString path = dialogs().savePath(frame_.get(), QStringLiteral("TXT(*.txt)"), false);
+    if (path.isEmpty())
+        return;
+    path += QStringLiteral(".txt");
+    frame_->setStatusText(QStringLiteral("start to txt excel,please wait..."));
+    const ExportResult result = writeTextFile(path, frame_->list().model());
+    if (result.ok)
+        frame_->setStatusText(QStringLiteral("save txt file successfully"));
+    else
+        reportFailure(QStringLiteral("text file"), path, result.error);
+}
+
+void CbreezonApp::saveSpreadsheet()
+{
+    ExportPause pause(frame_->wave());
+    QString path = dialogs().savePath(frame_.get(), QStringLiteral("EXCEL(*.xls)"), false);
+    if (path.isEmpty())
+        return;
+    path += QStringLiteral(".xls");
+    SpreadsheetHooks hooks;
+    hooks.status = [this](const QString &text) { frame_->setStatusText(text); };
+    hooks.message = [this](const QString &text) {
+        dialogs().message(frame_.get(), QStringLiteral("breezon"), text, MessageIcon::Error);
+    };
+    const ExportResult result = exportSpreadsheet(frame_->list().model(), path, hooks);
+    if (!result.ok && !result.error.isEmpty())
+        reportFailure(QStringLiteral("spreadsheet"), path, result.error);
+}
+
+void CbreezonApp::exportGraph() { frame_->wave().exportGraph(); }
+
+void CbreezonApp::help()
+{
+    // Relative to the current directory; a missing file or viewer is not
+    // reported.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().filePath(QStringLiteral("Breezon.chm"))));
+}
+
+void CbreezonApp::about()
+{
+    CAboutDlg dialog(frame_.get());
+    dialog.exec();
+}

@@ -1,0 +1,53 @@
+// breezon: a data logger for a hand-held anemometer.
+#include "CMainFrame.h"
+#include "CbreezonApp.h"
+#include "Simulator.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QSettings>
+
+#include <memory>
+
+int main(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
+    QCoreApplication::setApplicationName(QStringLiteral("breezon"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QSettings::setDefaultFormat(QSettings::NativeFormat);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("breezon records an anemometer's readings from a serial port: air speed or air flow, "
+                       "temperature and relative humidity."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  QStringLiteral("Start a simulated instrument and list it first in the port box."));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Add a device path to the port box (may be given more than once), "
+                                                 "e.g. /dev/serial/by-id/usb-..."),
+                                  QStringLiteral("PATH"));
+    parser.addOption(demo);
+    parser.addOption(port);
+    parser.process(application);
+
+    std::unique_ptr<Simulator> simulator;
+    QString demoPath;
+    if (parser.isSet(demo)) {
+        simulator = std::make_unique<Simulator>();
+        std::string why;
+        if (!simulator->start(&why)) {
+            qCritical("breezon: cannot start the simulated instrument: %s", why.c_str());
+            return 1;
+        }
+        demoPath = QString::fromStdString(simulator->slavePath());
+    }
+
+    CbreezonApp app(discoverPorts(systemSerialPorts(), parser.values(port), demoPath),
+                    CMainFrame::primaryScreenWidth());
+    app.show();
+    const int status = application.exec();
+    return status;
+}

@@ -1,0 +1,46 @@
+#include "Clist.h"
+
+#include "ControlIds.h"
+#include "Fonts.h"
+
+#include <QHeaderView>
+#include <QTableView>
+#include <QTimer>
+
+Clist::Clist(QWidget *parent) : QWidget(parent) {}
+
+void Clist::initialUpdate(QSize client)
+{
+    table_ = new QTableView(this);
+    table_->setObjectName(controlName(control_id::readingList));
+    table_->setFont(makeFont(QStringLiteral("SimSun"), 13, 8));
+    table_->setGeometry(0, 0, client.width(), client.height());
+    table_->setModel(&model_);
+    table_->setShowGrid(true);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setWordWrap(false);
+    table_->verticalHeader()->hide();
+    // Uniform row heights keep a list of a million rows cheap to scroll.
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(QFontMetrics(table_->font()).height() + 4);
+    table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    table_->horizontalHeader()->setStretchLastSection(false);
+
+    const int W = client.width();
+    const int widths[ReadingListModel::kColumns] = {W / 8,  W / 8 + 25, W / 8 + 10, W / 8,
+                                                    W / 8,  W / 16,     W / 8 + 1,  W / 16 + 25};
+    for (int c = 0; c < ReadingListModel::kColumns; ++c)
+        table_->setColumnWidth(c, widths[c]);
+    table_->show();
+
+    // One repaint shortly after the build, as the list settles.
+    QTimer::singleShot(200, this, [this] { update(); });
+}
+
+void Clist::addRow(const ReadingRow &row)
+{
+    model_.addRow(row, QTime::currentTime());
+    if (table_)
+        table_->scrollToBottom();
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The reading list pane: a grid-lined table over the compact row model,
+// one row per sample, always scrolled to the newest row.
+
+#include "Reading.h"
+#include "ReadingListModel.h"
+
+#include <QWidget>
+
+class QTableView;
+
+class Clist : public QWidget {
+    Q_OBJECT
+public:
+    explicit Clist(QWidget *parent = nullptr);
+
+    // The one-time build over the pane's client size.
+    void initialUpdate(QSize client);
+
+    // Appends a row stamped with the PC's local time of day.
+    void addRow(const ReadingRow &row);
+
+    // The face the exports and RESET use.
+    int itemCount() const { return model_.itemCount(); }
+    QString cellText(int row, int column) const { return model_.cellText(row, column); }
+    void deleteAll() { model_.deleteAll(); }
+
+    const ReadingListModel &model() const { return model_; }
+    QTableView *table() const { return table_; }
+
+private:
+    ReadingListModel model_;
+    QTableView *table_ = nullptr;
+};

@@ -1,0 +1,358 @@
+#include "Cwave.h"
+
+#include "BmpFile.h"
+#include "Clist.h"
+#include "ControlIds.h"
+#include "Decode.h"
+#include "Dialogs.h"
+#include "DisplayText.h"
+#include "Fonts.h"
+#include "GraphMath.h"
+#include "SampleStore.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QThread>
+
+#include <algorithm>
+
+namespace {
+
+const QColor kPanelColour(64, 128, 128);
+const QColor kPanelText(255, 0, 0);
+
+QRect rectOf(int left, int top, int right, int bottom) { return {left, top, right - left, bottom - top}; }
+
+// Text placed by its top-left corner, as the panel's positions are given.
+void drawTextAt(QPainter &p, int x, int y, const QString &text)
+{
+    p.drawText(QRect(x, y, 4096, 4096), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+}
+
+} // namespace
+
+Cwave::Cwave(SampleStore &store, QWidget *parent) : QWidget(parent), store_(store), acquisition_(store)
+{
+    // The graph and the panel cover every pixel on each paint, so there is
+    // never a background to erase.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAutoFillBackground(false);
+    connect(&acquisition_, &Acquisition::sampleReady, this, &Cwave::onSampleTimer);
+    connect(&acquisition_, &Acquisition::portStatus, this, &Cwave::statusText);
+}
+
+Cwave::~Cwave() = default;
+
+QPushButton *Cwave::makeButton(int id, const QString &caption, int left, int top, int right, int bottom)
+{
+    auto *b = new QPushButton(caption, this);
+    b->setObjectName(controlName(id));
+    b->setGeometry(rectOf(left, top, right, bottom));
+    b->setAutoDefault(false);
+    connect(b, &QPushButton::clicked, this, [this, id] { onCommand(id); });
+    b->show();
+    return b;
+}
+
+QLineEdit *Cwave::makeBox(int id, const QString &text, int left, int top, int right, int bottom)
+{
+    auto *e = new QLineEdit(text, this);
+    e->setObjectName(controlName(id));
+    e->setGeometry(rectOf(left, top, right, bottom));
+    e->setReadOnly(true);
+    e->setFrame(false);
+    e->show();
+    return e;
+}
+
+QComboBox *Cwave::makeCombo(int id, int left, int top, int right, int bottom)
+{
+    auto *c = new QComboBox(this);
+    c->setObjectName(controlName(id));
+    // The rectangle includes the dropped list; the closed box takes its
+    // natural height within it.
+    const QRect r = rectOf(left, top, right, bottom);
+    c->setGeometry(r.left(), r.top(), r.width(), std::min(r.height(), c->sizeHint().height()));
+    c->show();
+    return c;
+}
+
+void Cwave::initialUpdate(QSize client, const QList<PortEntry> &ports)
+{
+    width_ = client.width();
+    height_ = client.height();
+    const int B = height_ / 3;
+
+    backBuffer = QImage(width_, height_, QImage::Format_RGB32);
+    if (backBuffer.isNull())
+        showError(this, QStringLiteral("CreateCompatibleBitmap"));
+
+    unitLabelTop = 20;
+    controlTop = 25;
+
+    style_ = makeGraphStyle();
+    valueFont = makeFont(QStringLiteral("Arial"), 25, 10);
+    panelFont = makeFont(QStringLiteral("SimSun"), 25, 10);
+
+    startButton_ = makeButton(control_id::startStop, QStringLiteral("START"), 0, B - 30, 60, B);
+    firstButton_ = makeButton(control_id::firstPage, QStringLiteral("||<<"), 60, B - 30, 120, B);
+    previousButton_ = makeButton(control_id::previousPage, QStringLiteral("<<<"), 120, B - 30, 180, B);
+    nextButton_ = makeButton(control_id::nextPage, QStringLiteral(">>>"), 180, B - 30, 240, B);
+    lastButton_ = makeButton(control_id::lastPage, QStringLiteral(">>||"), 240, B - 30, 300, B);
+    resetButton_ = makeButton(control_id::reset, QStringLiteral("RESET"), 300, B - 30, 360, B);
+
+    valueBox_ = makeBox(control_id::valueBox, QStringLiteral("0.00"), 0, controlTop, 120, controlTop + 30);
+    temperatureBox_ = makeBox(control_id::temperatureBox, QStringLiteral("0.0"), 0, controlTop + 70, 50, controlTop + 100);
+    humidityBox_ = makeBox(control_id::humidityBox, QStringLiteral("0.0"), 80, controlTop + 70, 130, controlTop + 100);
+    holdBox_ = makeBox(control_id::holdBox, QString(), 200, controlTop + 70, 270, controlTop + 100);
+
+    periodBox_ = makeCombo(control_id::periodBox, 300, 95, 380, 125);
+    periodBox_->insertItem(0, QStringLiteral("0.5s"));
+    for (int i = 1; i <= 60; ++i)
+        periodBox_->insertItem(i, QString::asprintf("%ds", i));
+    periodBox_->setCurrentIndex(0);
+
+    portBox_ = makeCombo(control_id::portBox, 350, 25, 430, 65);
+    for (const PortEntry &port : ports)
+        portBox_->insertItem(portBox_->count(), port.name, port.path);
+    portBox_->setCurrentIndex(ports.isEmpty() ? -1 : 0);
+
+    for (QLineEdit *box : {valueBox_, temperatureBox_, humidityBox_})
+        box->setFont(valueFont);
+}
+
+int Cwave::periodMs() const
+{
+    const int index = periodBox_ ? periodBox_->currentIndex() : 0;
+    return index <= 0 ? 500 : index * 1000;
+}
+
+void Cwave::onCommand(int id)
+{
+    switch (id) {
+    case control_id::startStop: startStop(); break;
+    case control_id::firstPage: firstPage(); break;
+    case control_id::previousPage: previousPage(); break;
+    case control_id::nextPage: nextPage(); break;
+    case control_id::lastPage: lastPage(); break;
+    case control_id::reset: resetRecording(); break;
+    case control_id::noop1:
+    case control_id::noop2:
+    default: break;
+    }
+}
+
+bool Cwave::openPort()
+{
+    if (portBox_->count() == 0) {
+        showError(this, QStringLiteral("no port!"));
+        return false;
+    }
+    if (portBox_->currentIndex() < 0) {
+        showError(this, QStringLiteral("please select port!"));
+        return false;
+    }
+    const QString path = portBox_->currentData().toString();
+    QString why;
+    switch (acquisition_.start(path, periodMs(), &why)) {
+    case Acquisition::StartResult::Started:
+        return true;
+    case Acquisition::StartResult::OpenFailed:
+        emit statusText(QStringLiteral("Cannot open %1: %2").arg(portBox_->currentText(), why));
+        showError(this, QStringLiteral("open port error"));
+        return false;
+    case Acquisition::StartResult::ThreadFailed:
+        showError(this, QStringLiteral("open thread error,try again"));
+        return false;
+    }
+    return false;
+}
+
+void Cwave::setPageButtonsEnabled(bool enabled)
+{
+    for (QPushButton *b : {firstButton_, previousButton_, lastButton_, nextButton_})
+        b->setEnabled(enabled);
+}
+
+void Cwave::startStop()
+{
+    if (!acquisition_.isOpen()) {
+        if (!openPort())
+            return;
+        // Give the reader a moment on the line before the controls change.
+        QThread::msleep(100);
+        startButton_->setText(QStringLiteral("STOP"));
+        portBox_->setEnabled(false);
+        acquisition_.clearPending();
+        setPageButtonsEnabled(false);
+    } else {
+        acquisition_.stop();
+        startButton_->setText(QStringLiteral("START"));
+        portBox_->setEnabled(true);
+        setPageButtonsEnabled(true);
+    }
+}
+
+void Cwave::onSampleTimer()
+{
+    updatePages();
+    showLatestReading();
+    if (list_)
+        list_->addRow(toRow(latest_));
+    acquisition_.clearPending();
+}
+
+void Cwave::updatePages() { pages_ = pagesAfterSample(pages_, store_.length()); }
+
+void Cwave::showLatestReading()
+{
+    latest_ = decodeFrame(store_.newest());
+    setBoxText(humidityBox_, humidityBoxText(latest_.humidity));
+    setBoxText(temperatureBox_, temperatureBoxText(latest_.temperature, latest_.fahrenheit == 1));
+    update();
+}
+
+void Cwave::firstPage()
+{
+    if (pages_.pageCount == 0)
+        return;
+    pages_ = firstPageOf(pages_);
+    update();
+}
+
+void Cwave::previousPage()
+{
+    if (pages_.pageCount == 0)
+        return;
+    pages_ = previousPageOf(pages_);
+    update();
+}
+
+void Cwave::nextPage()
+{
+    if (pages_.pageCount == 0)
+        return;
+    pages_ = nextPageOf(pages_);
+    update();
+}
+
+void Cwave::lastPage()
+{
+    if (pages_.pageCount == 0)
+        return;
+    pages_ = lastPageOf(pages_);
+    update();
+}
+
+void Cwave::resetRecording()
+{
+    store_.clear();
+    latest_ = LatestReading{};
+    pages_ = PageState{};
+    resumeAfterExport = 0;
+    update();
+    setBoxText(valueBox_, QStringLiteral("0.0"));
+    setBoxText(humidityBox_, QStringLiteral("0.0"));
+    setBoxText(temperatureBox_, QStringLiteral("0.0"));
+    setBoxText(holdBox_, QString());
+    if (list_)
+        list_->deleteAll();
+}
+
+void Cwave::setBoxText(QLineEdit *box, const QString &text)
+{
+    // Boxes are rewritten on every paint; leave an unchanged box alone so
+    // it does not repaint for nothing.
+    if (box && box->text() != text)
+        box->setText(text);
+}
+
+void Cwave::composeGraph()
+{
+    if (!backBuffer.isNull())
+        drawGraph(backBuffer, store_, pages_, latest_, style_);
+}
+
+void Cwave::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    composeGraph();
+    const int B = height_ / 3;
+    if (!backBuffer.isNull())
+        painter.drawImage(QPoint(0, B), backBuffer, QRect(0, 0, width_, height_ - B));
+    drawReadoutPanel(painter);
+}
+
+void Cwave::drawReadoutPanel(QPainter &p)
+{
+    const int B = height_ / 3;
+    p.fillRect(QRect(0, 0, width_, B), kPanelColour);
+    p.setFont(panelFont);
+    p.setPen(kPanelText);
+    p.setBackgroundMode(Qt::OpaqueMode);
+    p.setBackground(kPanelColour);
+
+    if (latest_.mode == quantity::windSpeed || latest_.mode == quantity::airFlow) {
+        drawTextAt(p, 0, 0,
+                   latest_.mode == quantity::windSpeed ? QStringLiteral("Wind Value") : QStringLiteral("Wind Flow"));
+        drawTextAt(p, 120, unitLabelTop, unitName(latest_.mode, latest_.unit));
+        setBoxText(valueBox_, valueText(latest_.mode, latest_.unit, latest_.value));
+    }
+    setBoxText(holdBox_, holdText(latest_.hold));
+
+    drawTextAt(p, 0, 70, QStringLiteral("Temp"));
+    drawTextAt(p, 50, unitLabelTop + 70, temperatureUnitSign(latest_.fahrenheit == 1));
+    drawTextAt(p, 80, 70, QStringLiteral("Hum"));
+    drawTextAt(p, 130, 90, QStringLiteral("%RH"));
+    drawTextAt(p, 200, 70, QStringLiteral("Mode"));
+    drawTextAt(p, 300, 70, QStringLiteral("Per"));
+    drawTextAt(p, 350, 0, QStringLiteral("COM"));
+}
+
+QImage Cwave::graphImage()
+{
+    composeGraph();
+    if (backBuffer.isNull())
+        return {};
+    return backBuffer.copy(0, 0, width_, (2 * height_) / 3 - 10);
+}
+
+void Cwave::pauseForExport()
+{
+    if (acquisition_.isOpen()) {
+        startStop();
+        resumeAfterExport = 1;
+    }
+    startButton_->setEnabled(false);
+    resetButton_->setEnabled(false);
+}
+
+void Cwave::resumeFromExport()
+{
+    if (resumeAfterExport) {
+        resumeAfterExport = 0;
+        startStop();
+    }
+    startButton_->setEnabled(true);
+    resetButton_->setEnabled(true);
+}
+
+void Cwave::exportGraph()
+{
+    ExportPause pause(*this);
+    const QImage image = graphImage();
+    const QString path = dialogs().savePath(this, QStringLiteral("*.bmp (*.bmp)"), true);
+    if (!path.isEmpty()) {
+        const ExportResult result =
+            image.isNull() ? ExportResult::failure(QStringLiteral("there is no graph image to save"))
+                           : writeWholeFile(path, bmpFile(image.constBits(), image.width(), image.height(),
+                                                          image.bytesPerLine()));
+        if (!result.ok) {
+            const QString text = QStringLiteral("The graph was not saved to %1: %2").arg(path, result.error);
+            emit statusText(text);
+            showError(this, text);
+        }
+    }
+}

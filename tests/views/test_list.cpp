@@ -1,0 +1,83 @@
+// The reading list pane: columns, appending with the PC's time, following the
+// newest row.
+#include "Clist.h"
+#include "ControlIds.h"
+
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTableView>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+ReadingRow row(std::uint32_t humidity, std::int16_t temperature)
+{
+    ReadingRow r;
+    r.humidity = humidity;
+    r.temperature = temperature;
+    r.value = 123;
+    r.mode = 0;
+    r.unit = 0;
+    r.multiplier = 1;
+    return r;
+}
+
+TEST(ReadingList, ColumnsTakeTheirHeadersAndWidthsFromTheClientWidth)
+{
+    Clist list;
+    list.initialUpdate({449, 480});
+    QTableView *table = list.findChild<QTableView *>(controlName(control_id::readingList));
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->geometry(), QRect(0, 0, 449, 480));
+    EXPECT_TRUE(table->showGrid());
+    EXPECT_EQ(table->selectionBehavior(), QAbstractItemView::SelectRows);
+    const int W = 449;
+    const int widths[] = {W / 8, W / 8 + 25, W / 8 + 10, W / 8, W / 8, W / 16, W / 8 + 1, W / 16 + 25};
+    const char *headers[] = {"No.", "Time", "Value", " ", "%RH", " ", "Temp", " "};
+    ASSERT_EQ(table->model()->columnCount(), 8);
+    for (int c = 0; c < 8; ++c) {
+        EXPECT_EQ(table->columnWidth(c), widths[c]) << c;
+        EXPECT_EQ(table->model()->headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(headers[c])) << c;
+    }
+}
+
+TEST(ReadingList, RowsAreStampedWithThePcTimeAndTheListFollowsTheNewest)
+{
+    Clist list;
+    list.initialUpdate({449, 200});
+    list.show();
+    const QTime before = QTime::currentTime();
+    for (int i = 0; i < 200; ++i)
+        list.addRow(row(456, -125));
+    const QTime after = QTime::currentTime();
+
+    ASSERT_EQ(list.itemCount(), 200);
+    EXPECT_EQ(list.cellText(0, 0), QStringLiteral("0"));
+    EXPECT_EQ(list.cellText(199, 0), QStringLiteral("199"));
+    const QTime stamped = QTime::fromString(list.cellText(199, 1), QStringLiteral("hh:mm:ss"));
+    ASSERT_TRUE(stamped.isValid()) << list.cellText(199, 1).toStdString();
+    // Same second or between the two readings of the clock (midnight aside).
+    if (before <= after)
+        EXPECT_TRUE(stamped >= QTime(before.hour(), before.minute(), before.second()) && stamped <= after);
+    EXPECT_EQ(list.cellText(5, 2), QStringLiteral("1.23"));
+    EXPECT_EQ(list.cellText(5, 4), QStringLiteral("45.6"));
+    EXPECT_EQ(list.cellText(5, 6), QStringLiteral("-12.5"));
+
+    QScrollBar *bar = list.table()->verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    // Scrolled up by the user, the next row brings the view back down.
+    bar->setValue(0);
+    list.addRow(row(0, 0));
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    list.deleteAll();
+    EXPECT_EQ(list.itemCount(), 0);
+    list.addRow(row(0, 0));
+    EXPECT_EQ(list.cellText(0, 0), QStringLiteral("0"));
+    EXPECT_EQ(list.cellText(0, 4), QStringLiteral("0.0"));
+}
+
+} // namespace

@@ -1,0 +1,310 @@
+// The graph view as a window: controls, the readout panel, the commands that
+// do not need an instrument, and START's failures.
+#include "Clist.h"
+#include "ControlIds.h"
+#include "Cwave.h"
+#include "SampleStore.h"
+#include "ScriptedDialogs.h"
+
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+SampleFrame frameOf(std::uint8_t statusA, std::uint8_t statusB, std::uint16_t humidity, std::int16_t temperature,
+                    std::uint16_t reading)
+{
+    SampleFrame f;
+    f.bytes[0] = SampleFrame::kSync1;
+    f.bytes[1] = SampleFrame::kSync2;
+    f.bytes[frame_field::statusA] = statusA;
+    f.bytes[frame_field::statusB] = statusB;
+    f.setU16(frame_field::humidity, humidity);
+    f.setU16(frame_field::temperature, static_cast<std::uint16_t>(temperature)); // as stored
+    f.setU16(frame_field::reading, reading);
+    return f;
+}
+
+struct WaveFixture : ::testing::Test {
+    ScriptedDialogs dialogs;
+    SampleStore store;
+    std::unique_ptr<Cwave> wave;
+    std::unique_ptr<Clist> list;
+
+    void build(QList<PortEntry> ports = {{QStringLiteral("ttyS0"), QStringLiteral("/nonexistent/ttyS0")}},
+               QSize client = {465, 480})
+    {
+        wave = std::make_unique<Cwave>(store);
+        wave->resize(client);
+        wave->initialUpdate(client, ports);
+        list = std::make_unique<Clist>();
+        list->initialUpdate({449, 480});
+        wave->setList(list.get());
+    }
+
+    template <class T> T *child(int id) { return wave->findChild<T *>(controlName(id)); }
+    QString box(int id) { return child<QLineEdit>(id)->text(); }
+
+    QImage render()
+    {
+        QImage image(wave->size(), QImage::Format_RGB32);
+        image.fill(Qt::magenta);
+        wave->render(&image);
+        return image;
+    }
+
+    // A stored frame handed over as the clock would.
+    void sample(const SampleFrame &f)
+    {
+        store.append(f);
+        wave->onSampleTimer();
+    }
+};
+
+TEST_F(WaveFixture, ControlsSitWhereTheClientHeightPutsThem)
+{
+    build();
+    struct Expected {
+        int id;
+        const char *caption;
+        QRect rect;
+    };
+    // H = 480: the button row spans y 130 to 160.
+    const Expected buttons[] = {
+        {control_id::startStop, "START", {0, 130, 60, 30}},  {control_id::firstPage, "||<<", {60, 130, 60, 30}},
+        {control_id::previousPage, "<<<", {120, 130, 60, 30}}, {control_id::nextPage, ">>>", {180, 130, 60, 30}},
+        {control_id::lastPage, ">>||", {240, 130, 60, 30}},  {control_id::reset, "RESET", {300, 130, 60, 30}},
+    };
+    for (const auto &b : buttons) {
+        auto *button = child<QPushButton>(b.id);
+        ASSERT_NE(button, nullptr) << b.id;
+        EXPECT_EQ(button->text(), QString::fromLatin1(b.caption));
+        EXPECT_EQ(button->geometry(), b.rect) << b.id;
+    }
+    const Expected boxes[] = {
+        {control_id::valueBox, "0.00", {0, 25, 120, 30}},
+        {control_id::temperatureBox, "0.0", {0, 95, 50, 30}},
+        {control_id::humidityBox, "0.0", {80, 95, 50, 30}},
+        {control_id::holdBox, "", {200, 95, 70, 30}},
+    };
+    for (const auto &b : boxes) {
+        auto *edit = child<QLineEdit>(b.id);
+        ASSERT_NE(edit, nullptr) << b.id;
+        EXPECT_EQ(edit->text(), QString::fromLatin1(b.caption));
+        EXPECT_EQ(edit->geometry(), b.rect) << b.id;
+        EXPECT_TRUE(edit->isReadOnly());
+        EXPECT_FALSE(edit->hasFrame());
+    }
+    auto *period = child<QComboBox>(control_id::periodBox);
+    auto *port = child<QComboBox>(control_id::portBox);
+    ASSERT_TRUE(period && port);
+    EXPECT_EQ(period->geometry().topLeft(), QPoint(300, 95));
+    EXPECT_EQ(period->width(), 80);
+    EXPECT_LE(period->height(), 30);
+    EXPECT_EQ(port->geometry().topLeft(), QPoint(350, 25));
+    EXPECT_EQ(port->width(), 80);
+    EXPECT_TRUE(wave->testAttribute(Qt::WA_OpaquePaintEvent));
+}
+
+TEST_F(WaveFixture, ButtonRowFollowsAnotherClientHeight)
+{
+    build({}, {400, 300});
+    EXPECT_EQ(child<QPushButton>(control_id::reset)->geometry(), QRect(300, 70, 60, 30));
+}
+
+TEST_F(WaveFixture, PeriodBoxHoldsSixtyOneItemsInOrder)
+{
+    build();
+    auto *period = child<QComboBox>(control_id::periodBox);
+    ASSERT_EQ(period->count(), 61);
+    EXPECT_EQ(period->currentIndex(), 0);
+    EXPECT_EQ(period->itemText(0), QStringLiteral("0.5s"));
+    EXPECT_EQ(period->itemText(1), QStringLiteral("1s"));
+    EXPECT_EQ(period->itemText(10), QStringLiteral("10s"));
+    EXPECT_EQ(period->itemText(60), QStringLiteral("60s"));
+    EXPECT_EQ(wave->periodMs(), 500);
+    period->setCurrentIndex(1);
+    EXPECT_EQ(wave->periodMs(), 1000);
+    period->setCurrentIndex(60);
+    EXPECT_EQ(wave->periodMs(), 60000);
+}
+
+TEST_F(WaveFixture, PortBoxKeepsTheGivenOrderAndSelectsTheFirst)
+{
+    build({{"ttyUSB1", "/dev/ttyUSB1"}, {"ttyACM0", "/dev/ttyACM0"}, {"ttyS0", "/dev/ttyS0"}});
+    auto *port = child<QComboBox>(control_id::portBox);
+    ASSERT_EQ(port->count(), 3);
+    EXPECT_EQ(port->itemText(0), QStringLiteral("ttyUSB1"));
+    EXPECT_EQ(port->itemText(1), QStringLiteral("ttyACM0"));
+    EXPECT_EQ(port->itemText(2), QStringLiteral("ttyS0"));
+    EXPECT_EQ(port->itemData(1).toString(), QStringLiteral("/dev/ttyACM0"));
+    EXPECT_EQ(port->currentIndex(), 0);
+}
+
+TEST_F(WaveFixture, StartFailuresSayWhyAndLeaveTheViewIdle)
+{
+    build({});
+    EXPECT_EQ(child<QComboBox>(control_id::portBox)->currentIndex(), -1);
+    wave->startStop();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("error"));
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("no port!"));
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::None);
+
+    build();
+    child<QComboBox>(control_id::portBox)->setCurrentIndex(-1);
+    wave->startStop();
+    EXPECT_EQ(dialogs.messages.back().text, QStringLiteral("please select port!"));
+
+    child<QComboBox>(control_id::portBox)->setCurrentIndex(0);
+    QSignalSpy status(wave.get(), &Cwave::statusText);
+    wave->startStop();
+    EXPECT_EQ(dialogs.messages.back().text, QStringLiteral("open port error"));
+    ASSERT_EQ(status.count(), 1);
+    EXPECT_TRUE(status[0][0].toString().contains(QStringLiteral("ttyS0"))) << status[0][0].toString().toStdString();
+    EXPECT_EQ(child<QPushButton>(control_id::startStop)->text(), QStringLiteral("START"));
+    EXPECT_TRUE(child<QComboBox>(control_id::portBox)->isEnabled());
+    EXPECT_TRUE(child<QPushButton>(control_id::firstPage)->isEnabled());
+    EXPECT_FALSE(wave->isRunning());
+}
+
+TEST_F(WaveFixture, BackBufferThatCannotBeMadeIsReported)
+{
+    // Far too large for an image: the view says so and carries on.
+    build({}, {200000, 200000});
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("CreateCompatibleBitmap"));
+    EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("error"));
+    EXPECT_TRUE(wave->graphImage().isNull());
+}
+
+TEST_F(WaveFixture, IdleCommandsChangeNothing)
+{
+    build();
+    const QImage before = render();
+    wave->onCommand(control_id::noop1);
+    wave->onCommand(control_id::noop2);
+    EXPECT_EQ(render(), before);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(WaveFixture, PanelBeforeTheFirstSample)
+{
+    build();
+    const QImage image = render();
+    EXPECT_EQ(box(control_id::valueBox), QStringLiteral("0.00"));
+    EXPECT_EQ(box(control_id::holdBox), QStringLiteral("Current"));
+    // The panel band in its colour, the graph area black below it.
+    EXPECT_EQ(image.pixelColor(450, 10), QColor(64, 128, 128));
+    EXPECT_EQ(image.pixelColor(450, 159), QColor(64, 128, 128));
+    EXPECT_EQ(image.pixelColor(450, 161 + 100), QColor(0, 0, 0));
+    // The red title "Wind Value" at the panel's top-left.
+    bool red = false;
+    for (int y = 0; y < 20 && !red; ++y)
+        for (int x = 0; x < 110 && !red; ++x)
+            red = image.pixelColor(x, y) == QColor(255, 0, 0);
+    EXPECT_TRUE(red);
+}
+
+TEST_F(WaveFixture, SampleWritesBoxesAndPanelPerMode)
+{
+    build();
+    // Wind speed in km/h, 1234 counts: 12.34; humidity 45.6 %; 25.5 °C in °F.
+    sample(frameOf(0x08, 0x04, 456, 255, 1234));
+    EXPECT_EQ(box(control_id::humidityBox), QStringLiteral("45.6"));
+    EXPECT_EQ(box(control_id::temperatureBox), QStringLiteral("77.9"));
+    render();
+    EXPECT_EQ(box(control_id::valueBox), QStringLiteral("12.34"));
+    EXPECT_EQ(box(control_id::holdBox), QStringLiteral("Current"));
+
+    // Air flow CMM, held maximum: 123.4.
+    sample(frameOf(0x02, 0x01, 456, 255, 1234));
+    render();
+    EXPECT_EQ(box(control_id::valueBox), QStringLiteral("123.4"));
+    EXPECT_EQ(box(control_id::holdBox), QStringLiteral("MAX"));
+
+    // Neither quantity: the value box keeps what it showed.
+    sample(frameOf(0x01, 0x02, 456, 255, 999));
+    render();
+    EXPECT_EQ(box(control_id::valueBox), QStringLiteral("123.4"));
+    EXPECT_EQ(box(control_id::holdBox), QStringLiteral("MIN"));
+
+    // A wind unit beyond the table shows no number.
+    sample(frameOf(0x00, 0x18, 456, 255, 999));
+    render();
+    EXPECT_EQ(box(control_id::valueBox), QString());
+    EXPECT_EQ(list->itemCount(), 4);
+}
+
+TEST_F(WaveFixture, ResetEmptiesEverythingAndThePaintRestoresTheBoxes)
+{
+    build();
+    for (int i = 0; i < 3; ++i)
+        sample(frameOf(0x00, 0x00, 500, 200, 100));
+    ASSERT_EQ(list->itemCount(), 3);
+    ASSERT_EQ(wave->pages().pageCount, 1u);
+
+    wave->onCommand(control_id::reset);
+    EXPECT_EQ(store.length(), 0u);
+    EXPECT_EQ(list->itemCount(), 0);
+    EXPECT_EQ(wave->pages().pageCount, 0u);
+    EXPECT_EQ(wave->pages().currentPage, 0u);
+    EXPECT_EQ(wave->latest().humidity, 0u);
+    EXPECT_EQ(box(control_id::valueBox), QStringLiteral("0.0"));
+    EXPECT_EQ(box(control_id::humidityBox), QStringLiteral("0.0"));
+    EXPECT_EQ(box(control_id::temperatureBox), QStringLiteral("0.0"));
+    EXPECT_EQ(box(control_id::holdBox), QString());
+
+    render();
+    EXPECT_EQ(box(control_id::valueBox), QStringLiteral("0.00"));
+    EXPECT_EQ(box(control_id::holdBox), QStringLiteral("Current"));
+    EXPECT_EQ(box(control_id::humidityBox), QStringLiteral("0.0"));
+
+    // The numbering starts again at 0.
+    sample(frameOf(0x00, 0x00, 500, 200, 100));
+    EXPECT_EQ(list->cellText(0, 0), QStringLiteral("0"));
+}
+
+TEST_F(WaveFixture, PagingFollowsSamplesAndTheButtonsStopAtTheEnds)
+{
+    build();
+    wave->onCommand(control_id::nextPage); // no page yet: nothing happens
+    EXPECT_EQ(wave->pages().currentPage, 0u);
+
+    for (int i = 0; i < 700; ++i)
+        store.append(frameOf(0, 0, 500, 200, 100));
+    sample(frameOf(0, 0, 500, 200, 100));
+    EXPECT_EQ(wave->pages().pageCount, 3u);
+    // The view was on no page, so it does not jump three pages on.
+    EXPECT_EQ(wave->pages().currentPage, 0u);
+
+    wave->onCommand(control_id::lastPage);
+    EXPECT_EQ(wave->pages().currentPage, 3u);
+    wave->onCommand(control_id::nextPage);
+    EXPECT_EQ(wave->pages().currentPage, 3u);
+    wave->onCommand(control_id::firstPage);
+    EXPECT_EQ(wave->pages().currentPage, 1u);
+    wave->onCommand(control_id::previousPage);
+    EXPECT_EQ(wave->pages().currentPage, 1u);
+    wave->onCommand(control_id::nextPage);
+    EXPECT_EQ(wave->pages().currentPage, 2u);
+}
+
+TEST_F(WaveFixture, GraphImageIsTheGraphAreaLessItsBottomRows)
+{
+    build();
+    const QImage image = wave->graphImage();
+    EXPECT_EQ(image.size(), QSize(465, 310));
+    EXPECT_EQ(image.format(), QImage::Format_RGB32);
+    // The plot frame's top-left corner is white.
+    EXPECT_EQ(image.pixelColor(40, 30), QColor(255, 255, 255));
+}
+
+} // namespace
