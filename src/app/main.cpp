@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QSettings>
 
 #include <memory>
@@ -16,6 +17,7 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("breezon"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
     QSettings::setDefaultFormat(QSettings::NativeFormat);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/breezon.svg")));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -38,7 +40,7 @@ int main(int argc, char **argv)
     if (parser.isSet(demo)) {
         simulator = std::make_unique<Simulator>();
         std::string why;
-        if (!simulator->start(&why)) {
+        if (!simulator->open(&why) || !simulator->start()) {
             qCritical("breezon: cannot start the simulated instrument: %s", why.c_str());
             return 1;
         }

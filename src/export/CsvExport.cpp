@@ -1,0 +1,50 @@
+#include "CsvExport.h"
+
+#include "ReadingListModel.h"
+
+namespace {
+
+// The list's headers of the unit and marker columns are blank; a CSV reader
+// deserves names.
+const char *const kHeader[] = {"No.", "Time", "Value", "Unit", "%RH", "Marker", "Temp", "Temp unit"};
+
+QByteArray record(const QStringList &fields)
+{
+    QString line;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i)
+            line += QLatin1Char(',');
+        line += csvField(fields[i]);
+    }
+    line += QLatin1String("\r\n");
+    return line.toUtf8();
+}
+
+} // namespace
+
+QString csvField(const QString &text)
+{
+    const bool quote = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
+                       text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+    if (!quote)
+        return text;
+    QString q = text;
+    q.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+QByteArray csvHeader()
+{
+    QStringList fields;
+    for (const char *h : kHeader)
+        fields << QString::fromLatin1(h);
+    return record(fields);
+}
+
+QByteArray csvRecord(const ReadingListModel &rows, int row)
+{
+    QStringList fields;
+    for (int c = 0; c < ReadingListModel::kColumns; ++c)
+        fields << rows.cellText(row, c);
+    return record(fields);
+}

@@ -1,0 +1,16 @@
+#pragma once
+// Comma-separated records of the reading list (RFC 4180): UTF-8, a header
+// record, one record per row with the texts as the list shows them, fields
+// quoted where they need it, "\r\n" after every record.
+
+#include <QByteArray>
+#include <QString>
+
+class ReadingListModel;
+
+QByteArray csvHeader();
+QByteArray csvRecord(const ReadingListModel &rows, int row);
+
+// One field as RFC 4180 wants it: quoted, with quotes doubled, when it holds
+// a comma, a quote, a carriage return or a line feed.
+QString csvField(const QString &text);

@@ -1,0 +1,60 @@
+// breezon-record: the anemometer logger without a window.
+#include "Recorder.h"
+#include "RecorderOptions.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("breezon-record"));
+
+    const RecorderArgs args = parseRecorderArgs(application.arguments().mid(1));
+    if (args.help) {
+        std::fputs(qPrintable(recorderUsage()), stdout);
+        return 0;
+    }
+    if (!args.options) {
+        std::fprintf(stderr, "breezon-record: %s\n\n%s", qPrintable(args.error), qPrintable(recorderUsage()));
+        return Recorder::kUsage;
+    }
+
+    // A reader that goes away (| head) must not kill the recording.
+    std::signal(SIGPIPE, SIG_IGN);
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::perror("breezon-record: pipe");
+        return 1;
+    }
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    Recorder recorder(*args.options, stdout, stderr);
+    QSocketNotifier stopRequest(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stopRequest, &QSocketNotifier::activated, &recorder, &Recorder::finish);
+    QObject::connect(&recorder, &Recorder::finished, &application, &QCoreApplication::exit, Qt::QueuedConnection);
+
+    if (!recorder.start())
+        return recorder.status();
+    return application.exec();
+}
