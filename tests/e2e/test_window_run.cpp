@@ -1,0 +1,218 @@
+// The window over a pseudo-terminal with the simulated instrument: START,
+// rows at the period, STOP, RESET while recording, exports pausing a run.
+#include "CMainFrame.h"
+#include "CbreezonApp.h"
+#include "Clist.h"
+#include "CommandIds.h"
+#include "ControlIds.h"
+#include "Cwave.h"
+#include "Decode.h"
+#include "DisplayText.h"
+#include "ScriptedDialogs.h"
+#include "Simulator.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+int threadCount() { return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size()); }
+
+struct WindowRun : ::testing::Test {
+    ScriptedDialogs dialogs;
+    Simulator simulator;
+    std::unique_ptr<CbreezonApp> app;
+
+    void SetUp() override
+    {
+        std::string why;
+        ASSERT_TRUE(simulator.open(&why)) << why;
+        app = std::make_unique<CbreezonApp>(
+            QList<PortEntry>{{QStringLiteral("DEMO"), QString::fromStdString(simulator.slavePath())}}, 1920);
+        app->show();
+    }
+
+    Cwave &wave() { return app->frame().wave(); }
+    Clist &list() { return app->frame().list(); }
+    QPushButton *button(int id) { return wave().findChild<QPushButton *>(controlName(id)); }
+    QString startCaption() { return button(control_id::startStop)->text(); }
+
+    // Waits (running the event loop) until the list holds `rows` rows.
+    bool waitForRows(int rows, int ms = 15000)
+    {
+        return QTest::qWaitFor([&] { return list().itemCount() >= rows; }, ms);
+    }
+};
+
+TEST_F(WindowRun, RowsArriveAtThePeriodWithTheFramesTextsAndStopEndsThem)
+{
+    ASSERT_TRUE(simulator.start());
+    wave().startStop();
+    ASSERT_EQ(startCaption(), QStringLiteral("STOP")) << dialogs.texts().join(',').toStdString();
+    EXPECT_FALSE(wave().findChild<QComboBox *>(controlName(control_id::portBox))->isEnabled());
+    EXPECT_FALSE(button(control_id::firstPage)->isEnabled());
+    EXPECT_TRUE(button(control_id::reset)->isEnabled());
+
+    ASSERT_TRUE(waitForRows(3));
+    wave().startStop();
+    EXPECT_EQ(startCaption(), QStringLiteral("START"));
+    EXPECT_TRUE(button(control_id::firstPage)->isEnabled());
+
+    // Each row shows the frame stored for it, and every stored frame is one
+    // the instrument sent.
+    const SampleStore &store = app->frame().store();
+    const int rows = list().itemCount();
+    ASSERT_GE(int(store.sampleCount()), rows);
+    const std::vector<SampleFrame> sent = simulator.sentFrames();
+    for (int i = 0; i < rows; ++i) {
+        const LatestReading r = decodeFrame(store.slot(std::uint32_t(i)));
+        EXPECT_EQ(list().cellText(i, 0), QString::number(i));
+        EXPECT_EQ(list().cellText(i, 2), valueText(r.mode, r.unit, r.value));
+        EXPECT_EQ(list().cellText(i, 4), humidityText(r.humidity));
+        EXPECT_EQ(list().cellText(i, 6), temperatureText(r.temperature, r.fahrenheit == 1));
+        SampleFrame wire = store.slot(std::uint32_t(i));
+        wire.setU16(frame_field::temperature, std::uint16_t(wire.u16(frame_field::temperature) + 300));
+        EXPECT_NE(std::find_if(sent.begin(), sent.end(), [&](const SampleFrame &f) { return f.bytes == wire.bytes; }),
+                  sent.end())
+            << "row " << i;
+    }
+    EXPECT_EQ(wave().pages().pageCount, 1u);
+    EXPECT_EQ(wave().pages().currentPage, 1u);
+
+    // After STOP nothing more arrives.
+    const std::uint32_t length = store.length();
+    QTest::qWait(1500);
+    EXPECT_EQ(list().itemCount(), rows);
+    EXPECT_EQ(store.length(), length);
+
+    // A second run appends to the same list.
+    wave().startStop();
+    ASSERT_TRUE(waitForRows(rows + 1));
+    wave().startStop();
+    EXPECT_EQ(list().cellText(rows, 0), QString::number(rows));
+}
+
+TEST_F(WindowRun, ASilentInstrumentShowsStopAndAddsNoRows)
+{
+    wave().startStop(); // the simulator's writer is not started
+    EXPECT_EQ(startCaption(), QStringLiteral("STOP"));
+    QTest::qWait(1500);
+    EXPECT_EQ(list().itemCount(), 0);
+    wave().startStop();
+    EXPECT_EQ(startCaption(), QStringLiteral("START"));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(WindowRun, AHeldPortGivesOpenPortErrorAndStaysIdle)
+{
+    ASSERT_TRUE(simulator.start());
+    Acquisition other(app->frame().store());
+    ASSERT_EQ(other.start(QString::fromStdString(simulator.slavePath()), 500), Acquisition::StartResult::Started);
+    wave().startStop();
+    other.stop();
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.messages.back().text, QStringLiteral("open port error"));
+    EXPECT_EQ(startCaption(), QStringLiteral("START"));
+    EXPECT_TRUE(wave().findChild<QComboBox *>(controlName(control_id::portBox))->isEnabled());
+    EXPECT_NE(app->frame().statusText(), QStringLiteral("Ready"));
+}
+
+TEST_F(WindowRun, ResetWhileRecordingEmptiesTheStoreAndRecordingGoesOn)
+{
+    Simulator::Settings fast = simulator.settings();
+    fast.framesPerSecond = 6;
+    simulator.setSettings(fast);
+    ASSERT_TRUE(simulator.start());
+    wave().startStop();
+    ASSERT_TRUE(waitForRows(2));
+    for (int i = 0; i < 5; ++i) {
+        wave().onCommand(control_id::reset);
+        // At most the one frame the reader may store right after.
+        EXPECT_LE(app->frame().store().length(), 16u);
+        EXPECT_EQ(list().itemCount(), 0);
+        EXPECT_EQ(wave().pages().pageCount, 0u);
+        QTest::qWait(150);
+    }
+    ASSERT_TRUE(waitForRows(2));
+    EXPECT_EQ(list().cellText(0, 0), QStringLiteral("0"));
+    EXPECT_EQ(startCaption(), QStringLiteral("STOP"));
+    wave().startStop();
+}
+
+TEST_F(WindowRun, ExportsPauseARunAndResumeIt)
+{
+    ASSERT_TRUE(simulator.start());
+    QTemporaryDir dir;
+    const int commands[] = {command_id::saveText, command_id::saveExcel, command_id::exportGraph};
+    wave().startStop();
+    ASSERT_TRUE(waitForRows(1));
+    for (int command : commands) {
+        bool runningDuringDialog = true;
+        bool buttonsDuringDialog = true;
+        struct Probe final : Dialogs {
+            Dialogs &inner;
+            std::function<void()> onAsk;
+            Probe(Dialogs &i) : inner(i) {}
+            void message(QWidget *o, const QString &c, const QString &t, MessageIcon icon) override
+            {
+                inner.message(o, c, t, icon);
+            }
+            QString savePath(QWidget *o, const QString &f, bool p) override
+            {
+                onAsk();
+                return inner.savePath(o, f, p);
+            }
+        } probe(dialogs);
+        probe.onAsk = [&] {
+            runningDuringDialog = wave().isRunning();
+            buttonsDuringDialog = button(control_id::startStop)->isEnabled() || button(control_id::reset)->isEnabled();
+        };
+        installDialogs(&probe);
+        dialogs.paths.push_back(dir.filePath(QStringLiteral("out%1").arg(command)));
+        app->onCommand(command);
+        installDialogs(&dialogs);
+        EXPECT_FALSE(runningDuringDialog) << command;
+        EXPECT_FALSE(buttonsDuringDialog) << command;
+        EXPECT_TRUE(wave().isRunning()) << command;
+        EXPECT_EQ(startCaption(), QStringLiteral("STOP"));
+        EXPECT_TRUE(button(control_id::startStop)->isEnabled());
+        EXPECT_TRUE(button(control_id::reset)->isEnabled());
+        EXPECT_EQ(wave().resumeAfterExport, 0u);
+    }
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("out32771.txt"))));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("out32772.xls"))));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("out32773"))));
+
+    // Stopped, after exports made while running: the exports leave it stopped.
+    wave().startStop();
+    for (int command : commands) {
+        dialogs.paths.push_back(QString()); // cancelled
+        app->onCommand(command);
+        EXPECT_FALSE(wave().isRunning()) << command;
+        EXPECT_EQ(startCaption(), QStringLiteral("START"));
+        EXPECT_TRUE(button(control_id::startStop)->isEnabled());
+    }
+}
+
+TEST_F(WindowRun, ClosingTheWindowWhileRecordingEndsCleanly)
+{
+    ASSERT_TRUE(simulator.start());
+    const int threadsBefore = threadCount();
+    wave().startStop();
+    ASSERT_TRUE(waitForRows(1));
+    EXPECT_EQ(threadCount(), threadsBefore + 2); // the reader and the clock
+    app->frame().close();
+    app.reset(); // both threads end before the store goes
+    EXPECT_EQ(threadCount(), threadsBefore);
+}
+
+} // namespace

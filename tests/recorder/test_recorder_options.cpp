@@ -1,0 +1,77 @@
+// The recorder's command line.
+#include "RecorderOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+RecorderArgs parse(std::initializer_list<const char *> args)
+{
+    QStringList list;
+    for (const char *a : args)
+        list << QString::fromUtf8(a);
+    return parseRecorderArgs(list);
+}
+
+TEST(RecorderOptions, PeriodTakesThePeriodBoxValuesOnly)
+{
+    EXPECT_EQ(parsePeriod(QStringLiteral("0.5")), 500);
+    EXPECT_EQ(parsePeriod(QStringLiteral("0.5s")), 500);
+    EXPECT_EQ(parsePeriod(QStringLiteral("1")), 1000);
+    EXPECT_EQ(parsePeriod(QStringLiteral("7s")), 7000);
+    EXPECT_EQ(parsePeriod(QStringLiteral("60")), 60000);
+    for (const char *bad : {"0.7", "61", "0", "1.0", "-1", "", "x", "100", "05.", "1e1"})
+        EXPECT_FALSE(parsePeriod(QString::fromLatin1(bad)).has_value()) << bad;
+}
+
+TEST(RecorderOptions, FullCommandLine)
+{
+    const RecorderArgs a = parse({"--port", "/dev/ttyUSB0", "--period", "5", "--rows", "1000", "--seconds", "60",
+                                  "--txt", "a.txt", "--csv", "a.csv", "--xls", "a.xlsx"});
+    ASSERT_TRUE(a.options) << a.error.toStdString();
+    EXPECT_EQ(a.options->port, QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_FALSE(a.options->demo);
+    EXPECT_EQ(a.options->periodMs, 5000);
+    EXPECT_EQ(a.options->rows, 1000);
+    EXPECT_EQ(a.options->seconds, 60);
+    EXPECT_EQ(a.options->txt, QStringLiteral("a.txt"));
+    EXPECT_EQ(a.options->csv, QStringLiteral("a.csv"));
+    EXPECT_EQ(a.options->xls, QStringLiteral("a.xlsx"));
+
+    const RecorderArgs d = parse({"--demo"});
+    ASSERT_TRUE(d.options);
+    EXPECT_TRUE(d.options->demo);
+    EXPECT_EQ(d.options->periodMs, 1000);
+    EXPECT_FALSE(d.options->rows);
+}
+
+TEST(RecorderOptions, UsageErrorsSayWhat)
+{
+    const struct {
+        std::initializer_list<const char *> args;
+        const char *mentions;
+    } cases[] = {
+        {{}, "--port"},
+        {{"--demo", "--port", "/dev/x"}, "not both"},
+        {{"--demo", "--period", "0.7"}, "0.7"},
+        {{"--demo", "--period", "61"}, "61"},
+        {{"--demo", "--rows", "0"}, "--rows"},
+        {{"--demo", "--seconds", "abc"}, "--seconds"},
+        {{"--demo", "--txt"}, "needs a value"},
+        {{"--demo", "--bogus"}, "--bogus"},
+    };
+    for (const auto &c : cases) {
+        const RecorderArgs r = parseRecorderArgs([&] {
+            QStringList l;
+            for (const char *a : c.args)
+                l << QString::fromLatin1(a);
+            return l;
+        }());
+        EXPECT_FALSE(r.options.has_value()) << c.mentions;
+        EXPECT_FALSE(r.help);
+        EXPECT_TRUE(r.error.contains(QString::fromLatin1(c.mentions))) << r.error.toStdString();
+    }
+    EXPECT_TRUE(parse({"--demo", "--help"}).help);
+}
+
+} // namespace

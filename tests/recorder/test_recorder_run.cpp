@@ -1,0 +1,113 @@
+// A whole headless run in-process, over the simulated instrument's
+// pseudo-terminal.
+#include "Recorder.h"
+#include "TextExport.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray readStream(std::FILE *f)
+{
+    std::fflush(f);
+    std::rewind(f);
+    QByteArray out;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, qsizetype(n));
+    return out;
+}
+
+// Runs the recorder until it finishes (or a generous limit passes).
+int runToEnd(Recorder &recorder)
+{
+    QEventLoop loop;
+    int status = -1;
+    QObject::connect(&recorder, &Recorder::finished, &loop, [&](int s) {
+        status = s;
+        loop.quit();
+    });
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    if (!recorder.start())
+        return recorder.status();
+    loop.exec();
+    return status;
+}
+
+TEST(RecorderRun, RowsGoToStdoutAndEveryFileAsTheWindowWouldSaveThem)
+{
+    QTemporaryDir dir;
+    RecorderOptions o;
+    o.demo = true;
+    o.periodMs = 500;
+    o.rows = 3;
+    o.txt = dir.filePath(QStringLiteral("run.txt"));
+    o.csv = dir.filePath(QStringLiteral("run.csv"));
+    o.xls = dir.filePath(QStringLiteral("run.xlsx"));
+    std::FILE *out = std::tmpfile();
+    std::FILE *err = std::tmpfile();
+    Recorder recorder(o, out, err);
+    ASSERT_EQ(runToEnd(recorder), Recorder::kDone) << readStream(err).toStdString();
+
+    const ReadingListModel &rows = recorder.model();
+    ASSERT_EQ(rows.itemCount(), 3);
+
+    // Standard output: the text layout in UTF-8, one "\n" per row.
+    const QList<QByteArray> printed = readStream(out).split('\n');
+    ASSERT_EQ(printed.size(), 4);
+    EXPECT_TRUE(printed[3].isEmpty());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(QString::fromUtf8(printed[i]) + QStringLiteral("\r\n"), textLine(rows, i)) << i;
+
+    // The growing text file is byte for byte what Save TXT writes.
+    const QString saved = dir.filePath(QStringLiteral("saved.txt"));
+    ASSERT_TRUE(writeTextFile(saved, rows).ok);
+    const QByteArray grown = readAll(o.txt);
+    EXPECT_EQ(grown.size(), readAll(saved).size());
+    EXPECT_EQ(grown, readAll(saved));
+
+    const QList<QByteArray> csv = readAll(o.csv).split('\n');
+    ASSERT_EQ(csv.size(), 5); // header, three records, nothing after the last "\r\n"
+    EXPECT_TRUE(csv[0].startsWith("No.,Time,Value"));
+    EXPECT_TRUE(csv[1].startsWith("0," + rows.cellText(0, 1).toUtf8() + ","));
+    EXPECT_TRUE(csv[3].endsWith(rows.cellText(2, 7).toUtf8() + "\r"));
+
+    // The spreadsheet file is written at the end, under exactly the name given.
+    EXPECT_TRUE(readAll(o.xls).startsWith("PK"));
+    EXPECT_FALSE(QFile::exists(o.xls + QStringLiteral(".xls")));
+    std::fclose(out);
+    std::fclose(err);
+}
+
+TEST(RecorderRun, APortThatCannotBeOpenedEndsTheRunAtOnce)
+{
+    RecorderOptions o;
+    o.port = QStringLiteral("/nonexistent/ttyUSB9");
+    std::FILE *out = std::tmpfile();
+    std::FILE *err = std::tmpfile();
+    Recorder recorder(o, out, err);
+    EXPECT_FALSE(recorder.start());
+    EXPECT_EQ(recorder.status(), Recorder::kPortError);
+    const QByteArray said = readStream(err);
+    EXPECT_TRUE(said.contains("open port error")) << said.toStdString();
+    EXPECT_TRUE(said.contains("/nonexistent/ttyUSB9"));
+    std::fclose(out);
+    std::fclose(err);
+}
+
+} // namespace
