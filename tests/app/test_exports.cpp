@@ -1,0 +1,124 @@
+// The File commands as the user meets them: the dialogs, the names, the
+// status texts and what a failure says.
+#include "CMainFrame.h"
+#include "CbreezonApp.h"
+#include "Clist.h"
+#include "CommandIds.h"
+#include "Cwave.h"
+#include "ScriptedDialogs.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Exports : ::testing::Test {
+    ScriptedDialogs dialogs;
+    CbreezonApp app{{}, 1920};
+    QTemporaryDir dir;
+
+    QString path(const char *name) { return dir.filePath(QString::fromUtf8(name)); }
+
+    void addRows(int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            ReadingRow r;
+            r.humidity = 456;
+            r.temperature = 235;
+            r.value = std::uint32_t(100 + i);
+            r.multiplier = 1;
+            app.frame().list().addRow(r);
+        }
+    }
+
+    void run(int command, const QString &answer)
+    {
+        dialogs.paths.push_back(answer);
+        app.onCommand(command);
+    }
+};
+
+TEST_F(Exports, SaveTextAlwaysAppendsItsExtensionAndReplacesWithoutAsking)
+{
+    addRows(2);
+    run(command_id::saveText, path("data"));
+    ASSERT_EQ(dialogs.saveDialogs.size(), 1u);
+    EXPECT_EQ(dialogs.saveDialogs[0].filter, QStringLiteral("TXT(*.txt)"));
+    EXPECT_FALSE(dialogs.saveDialogs[0].overwritePrompt);
+    EXPECT_EQ(QFileInfo(path("data.txt")).size(), 2 * 87 * 2);
+    EXPECT_EQ(app.frame().statusText(), QStringLiteral("save txt file successfully"));
+
+    run(command_id::saveText, path("data.txt"));
+    EXPECT_TRUE(QFile::exists(path("data.txt.txt")));
+
+    app.frame().list().deleteAll();
+    run(command_id::saveText, path("data"));
+    EXPECT_EQ(QFileInfo(path("data.txt")).size(), 0); // replaced by the empty list
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(Exports, CancelledDialogsWriteNothingAndSayNothing)
+{
+    addRows(1);
+    for (int command : {command_id::saveText, command_id::saveExcel, command_id::exportGraph})
+        run(command, QString());
+    EXPECT_EQ(app.frame().statusText(), QStringLiteral("Ready"));
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST_F(Exports, FailuresSayWhyAndKeepTheList)
+{
+    addRows(3);
+    const QString missing = path("no/such/dir/data");
+    const struct {
+        int command;
+        const char *what;
+    } cases[] = {{command_id::saveText, "text file"},
+                 {command_id::saveExcel, "spreadsheet"},
+                 {command_id::exportGraph, "graph"}};
+    for (const auto &c : cases) {
+        dialogs.messages.clear();
+        run(c.command, missing);
+        ASSERT_EQ(dialogs.messages.size(), 1u) << c.what;
+        EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("error"));
+        EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("not saved"))) << c.what;
+        EXPECT_TRUE(dialogs.messages[0].text.contains(QString::fromLatin1(c.what)))
+            << dialogs.messages[0].text.toStdString();
+        EXPECT_EQ(app.frame().statusText(), dialogs.messages[0].text);
+        EXPECT_EQ(app.frame().list().itemCount(), 3);
+    }
+    // The user can save elsewhere afterwards.
+    run(command_id::saveText, path("elsewhere"));
+    EXPECT_EQ(app.frame().statusText(), QStringLiteral("save txt file successfully"));
+}
+
+TEST_F(Exports, SaveExcelAppendsItsExtensionAndReportsProgress)
+{
+    addRows(4);
+    run(command_id::saveExcel, path("sheet"));
+    EXPECT_EQ(dialogs.saveDialogs.at(0).filter, QStringLiteral("EXCEL(*.xls)"));
+    EXPECT_FALSE(dialogs.saveDialogs.at(0).overwritePrompt);
+    QFile file(path("sheet.xls"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.read(2) == "PK");
+    EXPECT_EQ(app.frame().statusText(), QStringLiteral("save excel file successfully"));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(Exports, GraphImageIsTheGraphAreaAsA32BitBmp)
+{
+    run(command_id::exportGraph, path("graph.bmp"));
+    EXPECT_EQ(dialogs.saveDialogs.at(0).filter, QStringLiteral("*.bmp (*.bmp)"));
+    EXPECT_TRUE(dialogs.saveDialogs.at(0).overwritePrompt);
+    const QSize client = app.frame().wave().clientSize();
+    const qint64 rows = (2 * client.height()) / 3 - 10;
+    EXPECT_EQ(QFileInfo(path("graph.bmp")).size(), 54 + qint64(client.width()) * 4 * rows);
+    // The name is used as the dialog returned it.
+    EXPECT_FALSE(QFile::exists(path("graph.bmp.bmp")));
+}
+
+} // namespace
