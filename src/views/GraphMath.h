@@ -54,7 +54,7 @@ QString pageText(const PageState &pages);
 bool graphShowsAirFlow(const LatestReading &latest);
 // The unit index of the scale: the reading's unit when its table has it, else 0.
 std::uint8_t graphUnitIndex(const LatestReading &latest);
-// Wind full scale by unit index (40 m/s in that unit, as the instrument rounds it).
+// Wind full scale by unit index: 40 m/s in that unit, truncated (0 beyond the table).
 std::uint32_t windFullScale(std::uint8_t unit);
 // Flow full scale: the flow at 40 m/s through 10 area units.
 double flowFullScale(std::uint8_t flowUnit, bool areaInFeet);

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -137,8 +138,8 @@ void drawGraph(QImage &backBuffer, const SampleStore &store, const PageState &pa
 {
     if (backBuffer.isNull())
         return;
-    GraphTextCache uncached;
-    GraphTextCache &texts = style.textCache ? *style.textCache : uncached;
+    std::optional<GraphTextCache> uncached;
+    GraphTextCache &texts = style.textCache ? *style.textCache : uncached.emplace();
     texts.useFonts(style);
 
     // One length for the whole paint: every slot below it is complete.
