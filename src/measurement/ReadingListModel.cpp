@@ -1,0 +1,112 @@
+#include "ReadingListModel.h"
+
+#include "DisplayText.h"
+
+static_assert(ReadingListModel::bytesPerRow() <= 64, "a row must stay compact");
+
+const std::array<QString, ReadingListModel::kColumns> &ReadingListModel::headers()
+{
+    static const std::array<QString, kColumns> names = {
+        QStringLiteral("No."),  QStringLiteral("Time"), QStringLiteral("Value"), QStringLiteral(" "),
+        QStringLiteral("%RH"), QStringLiteral(" "),    QStringLiteral("Temp"),  QStringLiteral(" "),
+    };
+    return names;
+}
+
+ReadingListModel::ReadingListModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+ReadingListModel::~ReadingListModel() = default;
+
+int ReadingListModel::addRow(const ReadingRow &row, QTime timeOfDay)
+{
+    const int n = count_;
+    beginInsertRows(QModelIndex(), n, n);
+    // Rows live in fixed chunks: appending never moves the rows already kept.
+    if (n % kChunkRows == 0)
+        chunks_.push_back(std::make_unique<Chunk>());
+    Stored &s = (*chunks_[n / kChunkRows])[n % kChunkRows];
+    s.reading = row;
+    s.secondOfDay = timeOfDay.isValid() ? std::uint32_t(timeOfDay.msecsSinceStartOfDay() / 1000) : 0;
+    ++count_;
+    endInsertRows();
+    emit rowAdded(n);
+    return n;
+}
+
+int ReadingListModel::itemCount() const
+{
+    return count_;
+}
+
+const ReadingListModel::Stored &ReadingListModel::stored(int row) const
+{
+    return (*chunks_[row / kChunkRows])[row % kChunkRows];
+}
+
+const ReadingRow &ReadingListModel::reading(int row) const
+{
+    static const ReadingRow none{};
+    if (row < 0 || row >= count_)
+        return none;
+    return stored(row).reading;
+}
+
+QString ReadingListModel::cellText(int row, int column) const
+{
+    if (row < 0 || row >= count_ || column < 0 || column >= kColumns)
+        return {};
+    const Stored &s = stored(row);
+    const ReadingRow &r = s.reading;
+    switch (column) {
+    case 0:
+        return QString::asprintf("%d", row);
+    case 1:
+        return timeText(int(s.secondOfDay / 3600), int(s.secondOfDay / 60 % 60), int(s.secondOfDay % 60));
+    case 2:
+        return valueText(r.mode, r.unit, r.value);
+    case 3:
+        return unitName(r.mode, r.unit);
+    case 4:
+        return humidityText(r.humidity);
+    case 5:
+        return dewWetText(r.dewWet);
+    case 6:
+        return temperatureText(r.temperature, r.fahrenheit == 1);
+    case 7:
+        return temperatureUnitSign(r.fahrenheit == 1);
+    }
+    return {};
+}
+
+void ReadingListModel::deleteAll()
+{
+    beginResetModel();
+    chunks_.clear();
+    count_ = 0;
+    endResetModel();
+}
+
+int ReadingListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : count_;
+}
+
+int ReadingListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant ReadingListModel::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid())
+        return {};
+    return cellText(index.row(), index.column());
+}
+
+QVariant ReadingListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    // The list has column headers only; rows carry their index in column 0.
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= kColumns)
+        return {};
+    return headers()[section];
+}
