@@ -13,8 +13,14 @@ struct PortEntry {
 // The system's serial ports as QSerialPortInfo lists them, in its order.
 QList<PortEntry> systemSerialPorts();
 
-// The simulated instrument first (when demoPath is not empty), then the
-// system's ports in their order, then the device paths given on the command
-// line. Every entry is kept, whatever the length of its name.
+// The name under which the simulated instrument of --demo is shown.
+inline constexpr const char *kDemoPortName = "DEMO";
+
+// The simulated instrument first (when demoPath is not empty), shown as
+// kDemoPortName; then the system's ports in their order; then the device
+// paths given on the command line (--port), each shown as the path itself,
+// since a stable name such as /dev/serial/by-id/... is what the user typed.
+// Every entry is kept, whatever the length of its name; empty paths are
+// skipped.
 QList<PortEntry> discoverPorts(const QList<PortEntry> &systemPorts, const QStringList &extraPaths,
                                const QString &demoPath);

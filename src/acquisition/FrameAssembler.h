@@ -1,0 +1,66 @@
+#pragma once
+// Frame assembly by the two sync bytes, and the step that puts a complete
+// frame into the store. Both are pure and allocation-free, so the reader
+// thread (and a test) can push bytes through them as fast as it likes.
+
+#include "SampleFrame.h"
+
+#include <atomic>
+#include <cstdint>
+
+class SampleStore;
+
+class FrameAssembler {
+public:
+    // Takes the next byte of the stream. Returns true when it completed a
+    // frame; frame() then holds it until the next push().
+    //   index 0: 0xEB moves on to 1, anything else is skipped;
+    //   index 1: 0xA0 moves on to 2, anything else restarts at 0 (the
+    //            rejected byte is not looked at again as a first sync byte);
+    //   index 2..15: collected; at 16 the frame is complete.
+    // No partial frame ever times out.
+    bool push(std::uint8_t byte)
+    {
+        buffer_.bytes[index_] = byte;
+        switch (index_) {
+        case 0:
+            if (byte == SampleFrame::kSync1)
+                index_ = 1;
+            return false;
+        case 1:
+            index_ = (byte == SampleFrame::kSync2) ? 2 : 0;
+            return false;
+        default:
+            if (++index_ == SampleFrame::kSize) {
+                index_ = 0;
+                return true;
+            }
+            return false;
+        }
+    }
+
+    const SampleFrame &frame() const { return buffer_; }
+    std::uint32_t index() const { return index_; }
+    // Back to looking for the first sync byte (a new run, a reopened port).
+    void reset() { index_ = 0; }
+
+private:
+    SampleFrame buffer_{};
+    std::uint32_t index_ = 0;
+};
+
+// The instrument sends tenths of a degree Celsius plus 300; the store keeps
+// tenths of a degree as a signed number. Bytes 6-7 minus 0x012C, mod 65536.
+inline void correctTemperature(SampleFrame &frame)
+{
+    frame.setU16(frame_field::temperature,
+                 static_cast<std::uint16_t>(frame.u16(frame_field::temperature) - 0x012C));
+}
+
+// Stores a complete frame unless the previous one still waits for its
+// hand-off: while `pending` is set the frame is dropped at once. Otherwise
+// the temperature is corrected, the frame appended (the store publishes its
+// write length with release ordering) and only then `pending` is set
+// (release), so whoever sees `pending` also sees the frame and the length.
+// Returns true when the frame was stored.
+bool storeFrame(SampleFrame frame, SampleStore &store, std::atomic<std::uint32_t> &pending);

@@ -1,0 +1,114 @@
+#include "SerialPort.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+std::string describeOpenError(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return "no such device";
+    case EBUSY:
+    case EWOULDBLOCK:
+        return "in use by another program";
+    case EACCES:
+    case EPERM:
+        return "permission denied \u2014 the user must be in the group that owns the device, "
+               "such as dialout";
+    case ENOTTY:
+    case EISDIR:
+        return "not a serial port";
+    case EIO:
+        return "the device does not answer (input/output error)";
+    default:
+        return std::strerror(error);
+    }
+}
+
+bool applySerialSettings(termios &t)
+{
+    const tcflag_t parity = t.c_cflag & (PARENB | PARODD | CMSPAR);
+    cfmakeraw(&t);
+    t.c_cflag &= ~(CSIZE | CSTOPB | CRTSCTS | PARENB | PARODD | CMSPAR);
+    t.c_cflag |= CS8 | CLOCAL | CREAD | parity;
+    t.c_iflag &= ~(INPCK | IXON | IXOFF | IXANY | PARMRK);
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    return cfsetispeed(&t, B9600) == 0 && cfsetospeed(&t, B9600) == 0;
+}
+
+bool configurePort(int fd)
+{
+    termios t{};
+    if (tcgetattr(fd, &t) != 0)
+        return false;
+    if (!applySerialSettings(t))
+        return false;
+    if (tcsetattr(fd, TCSANOW, &t) != 0)
+        return false;
+
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    if (ioctl(fd, TIOCMBIC, &lines) != 0 && errno != ENOTTY)
+        return false;
+
+    tcflush(fd, TCIOFLUSH);
+    return true;
+}
+
+bool SerialPort::open(const std::string &path, std::string *whyNot)
+{
+    close();
+    auto fail = [&](int error) {
+        if (whyNot)
+            *whyNot = path + ": " + describeOpenError(error);
+        return false;
+    };
+
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return fail(errno);
+
+    // The lock first: a port that another of our programs holds is left
+    // exactly as it is. Closing drops a lock we took.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return fail(error);
+    }
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return fail(error);
+    }
+    if (!configurePort(fd)) {
+        const int error = errno;
+        ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        if (whyNot)
+            *whyNot = path + ": cannot be configured as a serial port (" + std::strerror(error) + ")";
+        return false;
+    }
+    fd_ = fd;
+    return true;
+}
+
+void SerialPort::close()
+{
+    if (fd_ < 0)
+        return;
+    // Exclusive use stays with the tty after our close while anybody else
+    // keeps it open; clear it so the port can be opened again.
+    ioctl(fd_, TIOCNXCL);
+    ::close(fd_); // releases the flock as well
+    fd_ = -1;
+}

@@ -1,0 +1,330 @@
+// End to end over the simulated instrument's pseudo-terminal: the same open,
+// configure and read path as with a USB adapter.
+#include "Acquisition.h"
+#include "FrameAssembler.h"
+#include "SampleStore.h"
+#include "QStringPrinter.h"
+#include "Simulator.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// Runs the event loop until `done` holds or `timeoutMs` passed.
+bool runUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+void runFor(int ms)
+{
+    runUntil([] { return false; }, ms);
+}
+
+// Blocks this thread without handling any event.
+void sleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool waitPendingWithoutEvents(const Acquisition &acq, int timeoutMs)
+{
+    for (int waited = 0; waited < timeoutMs; waited += 5) {
+        if (acq.pending())
+            return true;
+        sleepMs(5);
+    }
+    return acq.pending();
+}
+
+QString qs(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+
+std::vector<std::uint8_t> bytesOf(const SampleFrame &f)
+{
+    return {f.bytes.begin(), f.bytes.end()};
+}
+
+// The frames of the store, oldest first (the store has not wrapped here).
+std::vector<SampleFrame> storedFrames(const SampleStore &store)
+{
+    std::vector<SampleFrame> out;
+    for (std::uint32_t i = 0; i < store.sampleCount(); ++i)
+        out.push_back(store.slot(i));
+    return out;
+}
+
+// True when every stored frame is a sent frame with its temperature
+// corrected, in the order they were sent.
+bool storedInSentOrder(const std::vector<SampleFrame> &stored, const std::vector<SampleFrame> &sent)
+{
+    std::size_t next = 0;
+    for (const SampleFrame &s : stored) {
+        bool found = false;
+        while (next < sent.size()) {
+            SampleFrame expected = sent[next++];
+            correctTemperature(expected);
+            if (bytesOf(expected) == bytesOf(s)) {
+                found = true;
+                break;
+            }
+        }
+        if (!found)
+            return false;
+    }
+    return true;
+}
+
+struct Handoff {
+    std::uint32_t samplesInStore;
+    bool pendingSeen;
+    SampleFrame newest;
+    qint64 atMs;
+};
+
+class AcquisitionRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string why;
+        ASSERT_TRUE(sim.open(&why)) << why;
+        Simulator::Settings s;
+        s.framesPerSecond = 4;
+        sim.setSettings(s);
+        elapsed.start();
+        QObject::connect(&acq, &Acquisition::portStatus, [this](const QString &t) { notes << t; });
+    }
+
+    // The window's part of the hand-off: look at the newest frame, then let
+    // the reader store the next one.
+    void handOffOnEachSample()
+    {
+        QObject::connect(&acq, &Acquisition::sampleReady, [this] {
+            handoffs.push_back({store.sampleCount(), acq.pending(), store.newest(), elapsed.elapsed()});
+            acq.clearPending();
+        });
+    }
+
+    int notesContaining(const char *word) const
+    {
+        int n = 0;
+        for (const QString &t : notes)
+            n += t.contains(QLatin1String(word)) ? 1 : 0;
+        return n;
+    }
+
+    SampleStore store;
+    Simulator sim;
+    Acquisition acq{store};
+    QElapsedTimer elapsed;
+    std::vector<Handoff> handoffs;
+    QStringList notes;
+};
+
+} // namespace
+
+TEST_F(AcquisitionRun, SamplesArriveOncePerPeriodAndStopEndsEverything)
+{
+    handOffOnEachSample();
+    ASSERT_TRUE(sim.start());
+    QString why;
+    ASSERT_EQ(acq.start(qs(sim.slavePath()), 300, &why), Acquisition::StartResult::Started) << why.toStdString();
+    EXPECT_TRUE(acq.isOpen());
+
+    ASSERT_TRUE(runUntil([&] { return handoffs.size() >= 4; }, 10000));
+    acq.stop();
+    EXPECT_FALSE(acq.isOpen());
+
+    // One stored frame per hand-off, seen as the newest, with `pending` set.
+    for (std::size_t i = 0; i < handoffs.size(); ++i) {
+        EXPECT_TRUE(handoffs[i].pendingSeen) << i;
+        EXPECT_EQ(handoffs[i].samplesInStore, i + 1) << i;
+        EXPECT_EQ(bytesOf(handoffs[i].newest), bytesOf(store.slot(static_cast<std::uint32_t>(i)))) << i;
+    }
+    // The clock sleeps a whole period after arming: no two hand-offs close together.
+    for (std::size_t i = 1; i < handoffs.size(); ++i)
+        EXPECT_GE(handoffs[i].atMs - handoffs[i - 1].atMs, 100) << i;
+
+    // What was stored is what the instrument sent, temperature corrected.
+    const auto stored = storedFrames(store);
+    ASSERT_GE(stored.size(), 4u);
+    EXPECT_TRUE(storedInSentOrder(stored, sim.sentFrames()));
+    for (const SampleFrame &f : stored) {
+        EXPECT_EQ(f.bytes[0], 0xEB);
+        EXPECT_EQ(f.bytes[1], 0xA0);
+        const int tenths = f.s16(frame_field::temperature);
+        EXPECT_GT(tenths, 100); // the simulator's room is at 21-25 °C
+        EXPECT_LT(tenths, 300);
+    }
+
+    // After stop: nothing stored, nothing delivered, although frames keep coming.
+    const std::uint32_t length = store.length();
+    const std::size_t count = handoffs.size();
+    const std::size_t sentBefore = sim.sentCount();
+    runFor(800);
+    EXPECT_GT(sim.sentCount(), sentBefore);
+    EXPECT_EQ(store.length(), length);
+    EXPECT_EQ(handoffs.size(), count);
+}
+
+TEST_F(AcquisitionRun, SilentInstrumentStoresNothingAndStopsAtOnce)
+{
+    handOffOnEachSample();
+    ASSERT_EQ(acq.start(qs(sim.slavePath()), 500), Acquisition::StartResult::Started);
+    runFor(1200);
+    EXPECT_TRUE(acq.isOpen());
+    EXPECT_EQ(store.length(), 0u);
+    EXPECT_FALSE(acq.pending());
+    EXPECT_TRUE(handoffs.empty());
+
+    // The reader sits in its 8 s wait for a byte; stop must not wait it out.
+    QElapsedTimer t;
+    t.start();
+    acq.stop();
+    EXPECT_LT(t.elapsed(), 1000);
+    EXPECT_FALSE(acq.isOpen());
+}
+
+TEST_F(AcquisitionRun, HandoffPostedOrArmedBeforeStopIsNeverDelivered)
+{
+    int delivered = 0;
+    QObject::connect(&acq, &Acquisition::sampleReady, [&] { ++delivered; });
+    ASSERT_TRUE(sim.start());
+    const QString path = qs(sim.slavePath());
+
+    // Armed: the clock's request has been taken on this thread (one pass of
+    // the event loop, so the 5 ms timer is started but cannot have fired).
+    ASSERT_EQ(acq.start(path, 300), Acquisition::StartResult::Started);
+    ASSERT_TRUE(waitPendingWithoutEvents(acq, 3000));
+    sleepMs(100); // the clock sees `pending` within 10 ms and asks
+    QCoreApplication::processEvents();
+    acq.stop();
+    runFor(400);
+    EXPECT_EQ(delivered, 0);
+
+    // Asked, not yet taken: `pending` is still set from before, so the new
+    // run's clock asks at once; stop comes before this thread looks.
+    ASSERT_EQ(acq.start(path, 300), Acquisition::StartResult::Started);
+    sleepMs(100);
+    acq.stop();
+    runFor(400);
+    EXPECT_EQ(delivered, 0);
+    EXPECT_TRUE(acq.pending());
+
+    // The frame still waiting is handed over early in the next run.
+    ASSERT_EQ(acq.start(path, 300), Acquisition::StartResult::Started);
+    EXPECT_TRUE(runUntil([&] { return delivered > 0; }, 2000));
+    acq.stop();
+    EXPECT_EQ(delivered, 1);
+}
+
+TEST_F(AcquisitionRun, StartFailuresLeaveNothingOpen)
+{
+    QString why;
+    EXPECT_EQ(acq.start("/dev/breezon-absent", 500, &why), Acquisition::StartResult::OpenFailed);
+    EXPECT_EQ(why, "/dev/breezon-absent: no such device");
+    EXPECT_FALSE(acq.isOpen());
+
+    Acquisition other(store);
+    ASSERT_EQ(other.start(qs(sim.slavePath()), 500), Acquisition::StartResult::Started);
+    EXPECT_EQ(acq.start(qs(sim.slavePath()), 500, &why), Acquisition::StartResult::OpenFailed);
+    EXPECT_TRUE(why.endsWith("in use by another program")) << why.toStdString();
+    EXPECT_FALSE(acq.isOpen());
+    other.stop();
+    EXPECT_EQ(acq.start(qs(sim.slavePath()), 500, &why), Acquisition::StartResult::Started);
+}
+
+TEST_F(AcquisitionRun, VanishingDeviceIsReportedOnceAndTheRecordingKept)
+{
+    handOffOnEachSample();
+    ASSERT_TRUE(sim.start());
+    const QString path = qs(sim.slavePath());
+    ASSERT_EQ(acq.start(path, 300), Acquisition::StartResult::Started);
+    ASSERT_TRUE(runUntil([&] { return handoffs.size() >= 2; }, 8000));
+    runFor(50);
+    const auto before = storedFrames(store);
+
+    sim.vanish();
+    ASSERT_TRUE(runUntil([&] { return notesContaining("is gone") > 0; }, 3000));
+    EXPECT_EQ(notes.first(), QStringLiteral("port %1 is gone; waiting for it to come back").arg(path));
+    runFor(1500); // several reopen attempts fail meanwhile
+    EXPECT_EQ(notesContaining("is gone"), 1);
+    EXPECT_EQ(notesContaining("is back"), 0) << notes.join(" | ").toStdString();
+    EXPECT_TRUE(acq.isOpen());
+
+    // Nothing that was recorded is lost.
+    const auto after = storedFrames(store);
+    ASSERT_GE(after.size(), before.size());
+    for (std::size_t i = 0; i < before.size(); ++i)
+        EXPECT_EQ(bytesOf(after[i]), bytesOf(before[i])) << i;
+    acq.stop();
+    EXPECT_FALSE(acq.isOpen());
+}
+
+TEST_F(AcquisitionRun, DeviceBackAtTheSamePathIsReopened)
+{
+    char pattern[] = "/tmp/breezon-link-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    const std::string link = dir + "/anemometer";
+    ASSERT_EQ(symlink(sim.slavePath().c_str(), link.c_str()), 0);
+
+    handOffOnEachSample();
+    ASSERT_TRUE(sim.start());
+    ASSERT_EQ(acq.start(qs(link), 300), Acquisition::StartResult::Started);
+    ASSERT_TRUE(runUntil([&] { return !handoffs.empty(); }, 8000));
+
+    sim.vanish();
+    ASSERT_TRUE(runUntil([&] { return notesContaining("is gone") > 0; }, 3000));
+    EXPECT_TRUE(notes.first().contains(qs(link)));
+
+    // A new device at the same name, as udev does for a replugged adapter.
+    ASSERT_TRUE(sim.open());
+    const std::string tmp = dir + "/next";
+    ASSERT_EQ(symlink(sim.slavePath().c_str(), tmp.c_str()), 0);
+    ASSERT_EQ(std::rename(tmp.c_str(), link.c_str()), 0);
+    sim.clearRecord();
+    ASSERT_TRUE(sim.start());
+
+    ASSERT_TRUE(runUntil([&] { return notesContaining("is back") > 0; }, 4000));
+    EXPECT_EQ(notes.last(), QStringLiteral("port %1 is back").arg(qs(link)));
+    const std::size_t handedBefore = handoffs.size();
+    const std::uint32_t samplesBefore = store.sampleCount();
+    ASSERT_TRUE(runUntil([&] { return handoffs.size() >= handedBefore + 2; }, 8000));
+    acq.stop();
+
+    // Frames flow again from the new device and are appended to the old ones.
+    const auto all = storedFrames(store);
+    ASSERT_GT(all.size(), samplesBefore);
+    const std::vector<SampleFrame> fresh(all.end() - 2, all.end());
+    EXPECT_TRUE(storedInSentOrder(fresh, sim.sentFrames()));
+    EXPECT_EQ(notesContaining("is gone"), 1);
+
+    std::remove(link.c_str());
+    rmdir(dir.c_str());
+}

@@ -1,0 +1,40 @@
+#include "PortDiscovery.h"
+#include "QStringPrinter.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+QStringList names(const QList<PortEntry> &ports)
+{
+    QStringList out;
+    for (const PortEntry &p : ports)
+        out << p.name + QLatin1Char('=') + p.path;
+    return out;
+}
+} // namespace
+
+TEST(PortDiscovery, DemoFirstThenSystemPortsInTheirOrderThenCommandLinePaths)
+{
+    // Not sorted on purpose, and one name of 12 characters that the old
+    // registry walk would have stopped at.
+    const QList<PortEntry> system = {{"ttyUSB1", "/dev/ttyUSB1"},
+                                     {"ttyUSB123456", "/dev/ttyUSB123456"},
+                                     {"ttyACM0", "/dev/ttyACM0"}};
+    const QStringList extra = {"/dev/serial/by-id/usb-Anemometer_0001-if00-port0", "",
+                               "/tmp/pty-link"};
+    EXPECT_EQ(names(discoverPorts(system, extra, "/dev/pts/7")),
+              (QStringList{"DEMO=/dev/pts/7", "ttyUSB1=/dev/ttyUSB1",
+                           "ttyUSB123456=/dev/ttyUSB123456", "ttyACM0=/dev/ttyACM0",
+                           "/dev/serial/by-id/usb-Anemometer_0001-if00-port0="
+                           "/dev/serial/by-id/usb-Anemometer_0001-if00-port0",
+                           "/tmp/pty-link=/tmp/pty-link"}));
+}
+
+TEST(PortDiscovery, WithoutDemoOrPortsTheListIsWhatIsThere)
+{
+    EXPECT_TRUE(discoverPorts({}, {}, {}).isEmpty());
+    EXPECT_EQ(names(discoverPorts({{"ttyS0", "/dev/ttyS0"}}, {}, {})),
+              QStringList{"ttyS0=/dev/ttyS0"});
+    EXPECT_EQ(names(discoverPorts({}, {"/dev/ttyUSB9"}, {})),
+              QStringList{"/dev/ttyUSB9=/dev/ttyUSB9"});
+}
