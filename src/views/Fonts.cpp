@@ -3,8 +3,27 @@
 #include <QFontMetrics>
 #include <algorithm>
 
+namespace {
+
+// The faces the layout was drawn with are Windows faces; on Linux their
+// metric twin (Arial) and a CJK face with the degree signs (SimSun) stand in.
+void installSubstitutes()
+{
+    static const bool installed = [] {
+        QFont::insertSubstitutions(QStringLiteral("SimSun"),
+                                   {QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")});
+        QFont::insertSubstitutions(QStringLiteral("Arial"),
+                                   {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+        return true;
+    }();
+    (void)installed;
+}
+
+} // namespace
+
 QFont makeFont(const QString &family, int height, int width)
 {
+    installSubstitutes();
     QFont font(family);
     font.setPixelSize(height);
     font.setWeight(QFont::Normal);
