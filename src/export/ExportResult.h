@@ -4,8 +4,9 @@
 // The outcome of writing a file: ok, or the reason in plain words.
 struct ExportResult {
     bool ok = true;
-    QString error; // e.g. "No space left on device"
+    QString error;         // e.g. "No space left on device"
+    bool reported = false; // the user has been told already (a message box was shown)
 
     static ExportResult success() { return {}; }
-    static ExportResult failure(QString why) { return {false, std::move(why)}; }
+    static ExportResult failure(QString why) { return {false, std::move(why), false}; }
 };

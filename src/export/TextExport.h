@@ -7,12 +7,16 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
+
 class ReadingListModel;
 
 // The line of row `row`, "\r\n" included: cell 0 and cell 1 each followed by
 // 8 spaces; cells 2 to 7 each padded with spaces to 10 code units, or
 // followed by one tab when longer than 10.
 QString textLine(const ReadingListModel &rows, int row);
+// The same rule over any eight cell texts.
+QString textLineOfCells(const std::array<QString, 8> &cells);
 
 // The line's bytes as they go into the file (UTF-16LE).
 QByteArray textLineBytes(const QString &line);

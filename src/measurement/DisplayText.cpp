@@ -1,8 +1,13 @@
 #include "DisplayText.h"
 #include "Reading.h"
 
-// Every number goes through QString::asprintf: it formats the same whatever
-// the process locale (a German desktop would otherwise turn 45.6 into 45,6).
+#include <charconv>
+
+// Numbers are formatted as printf's "%0.1f", "%0.2f" and "%d" do in the C
+// locale, whatever the process locale (a German desktop would otherwise turn
+// 45.6 into 45,6). std::to_chars gives exactly that, correctly rounded, at a
+// fraction of the cost of a format string: a million-row export makes eight
+// million of these texts.
 
 const char16_t *const windUnitNames[kWindUnits] = {u"m/s", u"km/h", u"MPH", u"ft/m", u"ft/s", u"knots"};
 const char16_t *const flowUnitNames[kFlowUnits] = {u"CMM", u"CMS", u"CFM"};
@@ -10,6 +15,13 @@ const std::uint8_t windDivisors[kWindUnits] = {100, 100, 100, 1, 100, 100};
 const std::uint8_t flowDivisors[kFlowUnits] = {10, 100, 10};
 
 namespace {
+
+QString fixed(double v, int decimals)
+{
+    char buf[64];
+    const auto result = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    return QString::fromLatin1(buf, result.ptr - buf);
+}
 
 constexpr std::uint8_t kFeetPerMinuteUnit = 3; // wind unit shown as a whole number
 constexpr std::uint8_t kCmsUnit = 1;           // flow unit shown with two decimals
@@ -36,8 +48,13 @@ QString unitName(std::uint8_t mode, std::uint8_t unit)
 {
     if (!unitKnown(mode, unit))
         return {};
-    const char16_t *name = mode == quantity::windSpeed ? windUnitNames[unit] : flowUnitNames[unit];
-    return QString::fromUtf16(name);
+    // Shared copies: no allocation per cell.
+    static const QString wind[kWindUnits] = {QString::fromUtf16(windUnitNames[0]), QString::fromUtf16(windUnitNames[1]),
+                                             QString::fromUtf16(windUnitNames[2]), QString::fromUtf16(windUnitNames[3]),
+                                             QString::fromUtf16(windUnitNames[4]), QString::fromUtf16(windUnitNames[5])};
+    static const QString flow[kFlowUnits] = {QString::fromUtf16(flowUnitNames[0]), QString::fromUtf16(flowUnitNames[1]),
+                                             QString::fromUtf16(flowUnitNames[2])};
+    return mode == quantity::windSpeed ? wind[unit] : flow[unit];
 }
 
 QString valueText(std::uint8_t mode, std::uint8_t unit, std::uint32_t value)
@@ -47,18 +64,18 @@ QString valueText(std::uint8_t mode, std::uint8_t unit, std::uint32_t value)
     if (mode == quantity::windSpeed) {
         const std::uint8_t divisor = windDivisors[unit];
         if (unit == kFeetPerMinuteUnit)
-            return QString::asprintf("%u", value / divisor);
-        return QString::asprintf("%0.2f", double(value) / divisor);
+            return QString::number(value / divisor);
+        return fixed(double(value) / divisor, 2);
     }
     const std::uint8_t divisor = flowDivisors[unit];
     if (unit == kCmsUnit)
-        return QString::asprintf("%0.2f", double(value) / divisor);
-    return QString::asprintf("%0.1f", double(value) / divisor);
+        return fixed(double(value) / divisor, 2);
+    return fixed(double(value) / divisor, 1);
 }
 
 QString humidityText(std::uint32_t humidity)
 {
-    return QString::asprintf("%0.1f", double(humidity) / 10.0);
+    return fixed(double(humidity) / 10.0, 1);
 }
 
 QString temperatureText(std::int16_t temperature, bool fahrenheit)
@@ -66,13 +83,13 @@ QString temperatureText(std::int16_t temperature, bool fahrenheit)
     double t = temperature / 10.0;
     if (fahrenheit)
         t = t * 1.8 + 32;
-    return QString::asprintf("%0.1f", t);
+    return fixed(t, 1);
 }
 
 QString humidityBoxText(std::uint32_t humidity)
 {
     const float h = float(humidity) / 10.0f;
-    return QString::asprintf("%0.1f", double(h));
+    return fixed(double(h), 1);
 }
 
 QString temperatureBoxText(std::int16_t temperature, bool fahrenheit)
@@ -80,7 +97,7 @@ QString temperatureBoxText(std::int16_t temperature, bool fahrenheit)
     float t = float(temperature) / 10.0f;
     if (fahrenheit)
         t = t * 1.8f + 32.0f;
-    return QString::asprintf("%0.1f", double(t));
+    return fixed(double(t), 1);
 }
 
 QString temperatureUnitSign(bool fahrenheit)
@@ -115,7 +132,17 @@ QString holdText(std::uint8_t hold)
 QString timeText(int hour, int minute, int second)
 {
     // Below 10 each part gets a leading zero: always two digits.
-    return QString::asprintf("%02d:%02d:%02d", hour, minute, second);
+    const auto two = [](int v, char16_t *at) {
+        at[0] = char16_t(u'0' + v / 10 % 10);
+        at[1] = char16_t(u'0' + v % 10);
+    };
+    if (hour < 0 || hour > 99 || minute < 0 || minute > 99 || second < 0 || second > 99)
+        return QString::asprintf("%02d:%02d:%02d", hour, minute, second);
+    char16_t text[8] = {0, 0, u':', 0, 0, u':', 0, 0};
+    two(hour, text);
+    two(minute, text + 3);
+    two(second, text + 6);
+    return QString(reinterpret_cast<const QChar *>(text), 8);
 }
 
 std::uint32_t areaThousandths(std::uint32_t areaBcd)

@@ -59,7 +59,7 @@ QString ReadingListModel::cellText(int row, int column) const
     const ReadingRow &r = s.reading;
     switch (column) {
     case 0:
-        return QString::asprintf("%d", row);
+        return QString::number(row);
     case 1:
         return timeText(int(s.secondOfDay / 3600), int(s.secondOfDay / 60 % 60), int(s.secondOfDay % 60));
     case 2:

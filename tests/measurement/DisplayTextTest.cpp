@@ -127,3 +127,37 @@ TEST(AreaAndFlow, PackedDigitsAndFactors)
 }
 
 } // namespace
+
+namespace {
+
+// The texts are made without format strings, for speed; they must equal
+// printf's for every number a frame can carry.
+TEST(NumberTexts, EqualPrintfForEveryPossibleInput)
+{
+    int mismatches = 0;
+    auto expectSame = [&](const QString &made, const QString &printf) {
+        if (made != printf && ++mismatches <= 10)
+            ADD_FAILURE() << qPrintable(made) << " instead of " << qPrintable(printf);
+    };
+    for (std::uint32_t h = 0; h <= 0xFFFF; ++h) {
+        expectSame(humidityText(h), QString::asprintf("%0.1f", h / 10.0));
+        expectSame(humidityBoxText(h), QString::asprintf("%0.1f", double(float(h) / 10.0f)));
+    }
+    for (int raw = -32768; raw <= 32767; ++raw) {
+        const auto t = std::int16_t(raw);
+        expectSame(temperatureText(t, false), QString::asprintf("%0.1f", t / 10.0));
+        expectSame(temperatureText(t, true), QString::asprintf("%0.1f", t / 10.0 * 1.8 + 32));
+        expectSame(temperatureBoxText(t, true), QString::asprintf("%0.1f", double(float(t) / 10.0f * 1.8f + 32.0f)));
+    }
+    for (std::uint32_t multiplier : {1u, 10u, 100u})
+        for (std::uint32_t raw = 0; raw <= 0xFFFF; ++raw) {
+            const std::uint32_t v = raw * multiplier;
+            expectSame(valueText(windSpeed, 0, v), QString::asprintf("%0.2f", v / 100.0));
+            expectSame(valueText(windSpeed, 3, v), QString::asprintf("%d", int(v)));
+            expectSame(valueText(flow, 0, v), QString::asprintf("%0.1f", v / 10.0));
+            expectSame(valueText(flow, 1, v), QString::asprintf("%0.2f", v / 100.0));
+        }
+    EXPECT_EQ(mismatches, 0);
+}
+
+} // namespace

@@ -1,0 +1,24 @@
+#pragma once
+// Plain POSIX file writing with every step checked; failures come back as
+// the system's own words for them ("No space left on device").
+
+#include <QString>
+
+#include <cstddef>
+
+namespace posix_file {
+
+// The system's text for an errno value.
+QString errorText(int error);
+
+// Creates or empties `path` for writing; -1 with errno set on failure.
+int openForWrite(const QString &path);
+
+// Writes all `size` bytes, resuming after partial writes and interrupts;
+// false with errno set when the system refused part of them.
+bool writeAll(int fd, const char *bytes, std::size_t size);
+
+// Closes `fd`; false with errno set when the close reported a lost write.
+bool closeChecked(int fd);
+
+} // namespace posix_file

@@ -1,0 +1,28 @@
+#pragma once
+// The spreadsheet export: every row of the reading list into a worksheet
+// "KQ-VANE" of a new workbook, saved under the path given. The save dialog,
+// the ".xls" suffix and pausing acquisition are the window's.
+
+#include "ExportResult.h"
+
+#include <QString>
+
+#include <functional>
+
+class ReadingListModel;
+
+struct SpreadsheetHooks {
+    // Progress and completion texts, for status pane 0.
+    std::function<void(const QString &text)> status;
+    // Message boxes of the spreadsheet link ("EXCEL init error!",
+    // "SetItem error"), shown with the error icon.
+    std::function<void(const QString &text)> message;
+};
+
+// The most list rows one worksheet takes below its header row.
+inline constexpr int kMaxSpreadsheetRows = 1048575;
+
+// Writes the sheet and saves it. On failure the reason comes back and no
+// success text is shown; `reported` is set when a message box already told
+// the user (the application could not be started).
+ExportResult exportSpreadsheet(const ReadingListModel &rows, const QString &path, const SpreadsheetHooks &hooks);

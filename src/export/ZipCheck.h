@@ -1,0 +1,18 @@
+#pragma once
+// A check that a spreadsheet package on disk is whole: the zip directory is
+// there and consistent, every member inflates to its recorded size and CRC,
+// and every XML member ends with the closing tag of its root element.
+
+#include <QString>
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+struct ZipCheckResult {
+    QString problem; // empty when the package is whole
+    std::map<std::string, std::uint64_t> sizes; // member name -> inflated size
+    bool ok() const { return problem.isEmpty(); }
+};
+
+ZipCheckResult checkZipPackage(const QString &path);

@@ -1,0 +1,81 @@
+#pragma once
+// Helpers of the export tests: lists of readings, files read back, and the
+// spreadsheet read back by openpyxl.
+
+#include "ReadingListModel.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace export_test {
+
+inline ReadingRow reading(std::uint8_t mode, std::uint8_t unit, std::uint32_t value, std::uint32_t humidity,
+                          std::int16_t temperature, std::uint8_t fahrenheit = 0, std::uint8_t dewWet = 0)
+{
+    ReadingRow r;
+    r.mode = mode;
+    r.unit = unit;
+    r.value = value;
+    r.humidity = humidity;
+    r.temperature = temperature;
+    r.fahrenheit = fahrenheit;
+    r.dewWet = dewWet;
+    return r;
+}
+
+// A list of `n` varied rows.
+inline void fillRows(ReadingListModel &m, int n)
+{
+    for (int i = 0; i < n; ++i)
+        m.addRow(reading(std::uint8_t(i % 3 == 2 ? 1 : 0), std::uint8_t(i % 3), std::uint32_t(i * 7), std::uint32_t(i % 1000),
+                         std::int16_t(i % 600 - 200), std::uint8_t(i % 2), std::uint8_t(i % 4)),
+                 QTime(i / 3600 % 24, i / 60 % 60, i % 60));
+}
+
+inline QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// Files in `dir` (hidden ones too), to see that no temporary is left behind.
+inline QStringList filesIn(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The workbook at `path` as openpyxl reads it (see read_xlsx.py); rows 1 to
+// `rows` of its first sheet.
+inline QJsonObject readWorkbook(const QString &path, int rows)
+{
+    QProcess p;
+    p.start(QStringLiteral(BREEZON_PYTHON), {QStringLiteral(BREEZON_READ_XLSX), path, QString::number(rows)});
+    if (!p.waitForFinished(120000)) {
+        ADD_FAILURE() << "python3 did not finish";
+        return {};
+    }
+    if (p.exitCode() != 0) {
+        ADD_FAILURE() << "reading the workbook failed: " << p.readAllStandardError().toStdString();
+        return {};
+    }
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+} // namespace export_test

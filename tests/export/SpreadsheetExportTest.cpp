@@ -1,0 +1,203 @@
+#include "ExportTestSupport.h"
+#include "SpreadsheetApp.h"
+#include "SpreadsheetExport.h"
+#include "ZipCheck.h"
+
+#include <QFileInfo>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace export_test;
+
+namespace {
+
+const QStringList kProgress = {"start to save excel,please wait...", "finish 25%,please wait...",
+                               "finish 50%,please wait...", "finish 75%,please wait...",
+                               "save excel file successfully"};
+
+class Export : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QStringList statuses, messages;
+    SpreadsheetHooks hooks{[this](const QString &t) { statuses << t; }, [this](const QString &t) { messages << t; }};
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+    void TearDown() override { sheet::Application::setStarterForTesting({}); }
+};
+
+QJsonObject cell(const QJsonObject &wb, int row, int column)
+{
+    return wb["cells"].toArray()[row - 1].toArray()[column - 1].toObject();
+}
+
+TEST_F(Export, SheetHoldsTheListAsText)
+{
+    ReadingListModel m;
+    fillRows(m, 9);
+    const QString file = path("data.xls");
+    const ExportResult r = exportSpreadsheet(m, file, hooks);
+    ASSERT_TRUE(r.ok) << qPrintable(r.error);
+    EXPECT_EQ(statuses, kProgress);
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(filesIn(dir.path()), QStringList{"data.xls"});
+
+    const int n = m.itemCount();
+    const QJsonObject wb = readWorkbook(file, n + 3);
+    EXPECT_EQ(wb["sheets"].toArray(), QJsonArray({"KQ-VANE", "Sheet1"}));
+    EXPECT_EQ(wb["active"].toString(), "KQ-VANE");
+    EXPECT_EQ(wb["otherSheetRows"].toArray(), QJsonArray({1})); // Sheet1 is left empty
+
+    const QStringList headers = {"No.", "Time", "Value", " ", "%RH", " ", "Temp", " "};
+    for (int c = 1; c <= 8; ++c) {
+        EXPECT_EQ(cell(wb, 1, c)["value"].toString(), headers[c - 1]) << c;
+        EXPECT_EQ(cell(wb, 1, c)["type"].toString(), "s");
+        EXPECT_EQ(cell(wb, 1, c)["format"].toString(), "@");
+    }
+    for (int i = 0; i < n; ++i)
+        for (int c = 1; c <= 8; ++c) {
+            const QJsonObject x = cell(wb, i + 2, c);
+            const QString expected = m.cellText(i, c - 1);
+            if (expected.isEmpty()) {
+                EXPECT_TRUE(x["value"].isNull()) << i << "," << c;
+            } else {
+                EXPECT_EQ(x["value"].toString(), expected) << i << "," << c;
+                EXPECT_EQ(x["type"].toString(), "s") << "sent as text, never as a number";
+            }
+        }
+    EXPECT_EQ(cell(wb, 2, 1)["value"].toString(), "0");
+    // Rows 2 to n + 2: "0_ " in A, C, E, G and "@" in B, D, F, H.
+    for (int row = 2; row <= n + 2; ++row)
+        for (int c = 1; c <= 8; ++c)
+            EXPECT_EQ(cell(wb, row, c)["format"].toString(), c % 2 ? "0_ " : "@") << row << "," << c;
+    for (int c = 1; c <= 8; ++c)
+        EXPECT_TRUE(cell(wb, n + 2, c)["value"].isNull());
+
+    // Every column fitted; the rest of the grid keeps "@".
+    const QJsonObject columns = wb["columns"].toObject();
+    for (const QString letter : {"A", "B", "C", "D", "E", "F", "G", "H"}) {
+        const QJsonObject col = columns[letter].toObject();
+        EXPECT_TRUE(col["customWidth"].toBool()) << qPrintable(letter);
+        EXPECT_GT(col["width"].toDouble(), 1.0) << qPrintable(letter);
+        EXPECT_EQ(col["format"].toString(), "@") << qPrintable(letter);
+    }
+    EXPECT_NEAR(columns["B"].toObject()["width"].toDouble(), 9.71, 0.01); // "00:00:08" and a margin
+    const QJsonObject rest = columns["I"].toObject();
+    EXPECT_EQ(rest["min"].toInt(), 9);
+    EXPECT_EQ(rest["max"].toInt(), 16384);
+    EXPECT_EQ(rest["format"].toString(), "@");
+}
+
+TEST_F(Export, EmptyListGivesTheHeaderRowOnly)
+{
+    ReadingListModel m;
+    ASSERT_TRUE(exportSpreadsheet(m, path("empty.xls"), hooks).ok);
+    EXPECT_EQ(statuses, kProgress);
+    const QJsonObject wb = readWorkbook(path("empty.xls"), 3);
+    EXPECT_EQ(cell(wb, 1, 1)["value"].toString(), "No.");
+    EXPECT_TRUE(cell(wb, 2, 1)["value"].isNull());
+    // The formatted rectangle is the single row 2.
+    EXPECT_EQ(cell(wb, 2, 1)["format"].toString(), "0_ ");
+    EXPECT_EQ(cell(wb, 2, 2)["format"].toString(), "@");
+    EXPECT_EQ(cell(wb, 3, 1)["format"].toString(), "General"); // never written: the column's "@" applies
+    EXPECT_EQ(wb["maxRow"].toInt(), 2);
+}
+
+TEST_F(Export, ReplacesAnExistingFile)
+{
+    ASSERT_TRUE(writeFile(path("data.xls"), "an older file"));
+    ReadingListModel m;
+    fillRows(m, 3);
+    ASSERT_TRUE(exportSpreadsheet(m, path("data.xls"), hooks).ok);
+    EXPECT_TRUE(checkZipPackage(path("data.xls")).ok());
+    EXPECT_EQ(filesIn(dir.path()), QStringList{"data.xls"});
+}
+
+TEST_F(Export, ApplicationThatCannotStart)
+{
+    sheet::Application::setStarterForTesting([] { return std::unique_ptr<sheet::Application>(); });
+    ReadingListModel m;
+    fillRows(m, 3);
+    const ExportResult r = exportSpreadsheet(m, path("data.xls"), hooks);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.reported);
+    EXPECT_EQ(messages, QStringList{"EXCEL init error!"});
+    EXPECT_TRUE(statuses.isEmpty());
+    EXPECT_TRUE(filesIn(dir.path()).isEmpty());
+}
+
+TEST_F(Export, PathThatCannotBeWritten)
+{
+    ASSERT_TRUE(writeFile(path("plain"), "x"));
+    ReadingListModel m;
+    fillRows(m, 3);
+    for (const QString &target : {path("plain/data.xls"), dir.path()}) {
+        statuses.clear();
+        const ExportResult r = exportSpreadsheet(m, target, hooks);
+        EXPECT_FALSE(r.ok);
+        EXPECT_FALSE(r.reported);
+        EXPECT_FALSE(r.error.isEmpty());
+        EXPECT_FALSE(statuses.contains("save excel file successfully"));
+    }
+    EXPECT_EQ(filesIn(dir.path()), QStringList{"plain"});
+    EXPECT_TRUE(QFileInfo(dir.path()).isDir());
+}
+
+TEST_F(Export, MoreRowsThanASheetHolds)
+{
+    ReadingListModel m;
+    for (int i = 0; i < kMaxSpreadsheetRows + 1; ++i)
+        m.addRow(reading(quantity::windSpeed, 0, 1, 1, 1), QTime(1, 1, 1));
+    const ExportResult r = exportSpreadsheet(m, path("big.xls"), hooks);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.error.contains("1048576 rows")) << qPrintable(r.error);
+    EXPECT_FALSE(statuses.contains("save excel file successfully"));
+    EXPECT_TRUE(filesIn(dir.path()).isEmpty());
+}
+
+TEST_F(Export, ListThatFillsTheSheetExactly)
+{
+    // Header and data take every row; the formatting stops at the grid's end.
+    ReadingListModel m;
+    for (int i = 0; i < kMaxSpreadsheetRows; ++i)
+        m.addRow(reading(quantity::windSpeed, 3, std::uint32_t(i), 1, 1), QTime(1, 1, 1));
+    const ExportResult r = exportSpreadsheet(m, path("full.xls"), hooks);
+    ASSERT_TRUE(r.ok) << qPrintable(r.error);
+    EXPECT_EQ(statuses.last(), "save excel file successfully");
+    EXPECT_TRUE(checkZipPackage(path("full.xls")).ok());
+}
+
+// A disk that fills up: the file-size limit makes every write past 512 KiB
+// fail, as a full disk does. Runs in a child process, which keeps the limit.
+void exportAgainstAFileSizeLimit(const QString &folder)
+{
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{512 * 1024, 512 * 1024};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        _exit(3);
+    ReadingListModel m;
+    fillRows(m, 30000);
+    QStringList statuses;
+    SpreadsheetHooks hooks{[&](const QString &t) { statuses << t; }, {}};
+    const QString target = folder + "/data.xls";
+    const ExportResult r = exportSpreadsheet(m, target, hooks);
+    if (r.ok || r.error.isEmpty() || statuses.contains("save excel file successfully")) {
+        fprintf(stderr, "claimed success\n");
+        _exit(1);
+    }
+    if (readAll(target) != "an older file" || filesIn(folder) != QStringList{"data.xls"}) {
+        fprintf(stderr, "left %s\n", qPrintable(filesIn(folder).join(' ')));
+        _exit(2);
+    }
+    fprintf(stderr, "failed as it should: %s\n", qPrintable(r.error));
+    _exit(0);
+}
+
+TEST_F(Export, FullDiskIsAnErrorAndKeepsTheOlderFile)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    ASSERT_TRUE(writeFile(path("data.xls"), "an older file"));
+    EXPECT_EXIT(exportAgainstAFileSizeLimit(dir.path()), ::testing::ExitedWithCode(0), "failed as it should");
+}
+
+} // namespace
