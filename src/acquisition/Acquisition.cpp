@@ -151,7 +151,10 @@ struct Acquisition::Impl {
         while (wakeFd >= 0 && ::read(wakeFd, &count, sizeof count) > 0) {
         }
         armRequested.store(0, std::memory_order_relaxed);
-        portEventsSeen = portEvents.load(std::memory_order_acquire);
+        // No worker runs: restart the count, so the next run's first event
+        // reads as "gone" again whatever this run ended in.
+        portEvents.store(0, std::memory_order_relaxed);
+        portEventsSeen = 0;
         timer.stop();
     }
 

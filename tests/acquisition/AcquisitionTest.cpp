@@ -284,6 +284,19 @@ TEST_F(AcquisitionRun, VanishingDeviceIsReportedOnceAndTheRecordingKept)
         EXPECT_EQ(bytesOf(after[i]), bytesOf(before[i])) << i;
     acq.stop();
     EXPECT_FALSE(acq.isOpen());
+
+    // A run that ended while its device was away leaves nothing behind: the
+    // next run's loss is reported as such.
+    ASSERT_TRUE(sim.open());
+    ASSERT_TRUE(sim.start());
+    const std::size_t handed = handoffs.size();
+    ASSERT_EQ(acq.start(qs(sim.slavePath()), 300), Acquisition::StartResult::Started);
+    ASSERT_TRUE(runUntil([&] { return handoffs.size() > handed; }, 8000));
+    sim.vanish();
+    ASSERT_TRUE(runUntil([&] { return notes.size() >= 2; }, 3000));
+    EXPECT_EQ(notesContaining("is gone"), 2) << notes.join(" | ").toStdString();
+    EXPECT_EQ(notesContaining("is back"), 0);
+    acq.stop();
 }
 
 TEST_F(AcquisitionRun, DeviceBackAtTheSamePathIsReopened)
