@@ -19,12 +19,12 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-struct Run {
+struct ProcessRun {
     int exitCode = -1;
     QByteArray out, err;
 };
 
-Run runToEnd(const QStringList &args)
+ProcessRun runToEnd(const QStringList &args)
 {
     QProcess p;
     p.start(kProgram, args);
@@ -49,23 +49,23 @@ bool startAndWaitForRows(QProcess &p, const QStringList &args, int lines, QByteA
 
 TEST(RecorderProcess, ExitStatusSaysWhatFailed)
 {
-    Run usage = runToEnd({QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.7")});
+    ProcessRun usage = runToEnd({QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.7")});
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_TRUE(usage.err.contains("Usage: breezon-record")) << usage.err.toStdString();
     EXPECT_EQ(runToEnd({QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("61")}).exitCode, 2);
 
-    Run help = runToEnd({QStringLiteral("--help")});
+    ProcessRun help = runToEnd({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains("--period"));
 
-    Run port = runToEnd({QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyUSB9")});
+    ProcessRun port = runToEnd({QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyUSB9")});
     EXPECT_EQ(port.exitCode, 3);
     EXPECT_TRUE(port.err.contains("open port error")) << port.err.toStdString();
 
     // One file cannot be written: the other still is, and the status says 4.
     QTemporaryDir dir;
     const QString csv = dir.filePath(QStringLiteral("ok.csv"));
-    Run file = runToEnd({QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.5"),
+    ProcessRun file = runToEnd({QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.5"),
                          QStringLiteral("--rows"), QStringLiteral("2"), QStringLiteral("--txt"),
                          dir.filePath(QStringLiteral("missing/dir/x.txt")), QStringLiteral("--csv"), csv});
     EXPECT_EQ(file.exitCode, 4);
