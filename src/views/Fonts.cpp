@@ -1,6 +1,7 @@
 #include "Fonts.h"
 
 #include <QFontMetrics>
+#include <QStringList>
 #include <algorithm>
 
 namespace {
@@ -10,9 +11,9 @@ namespace {
 void installSubstitutes()
 {
     static const bool installed = [] {
-        QFont::insertSubstitutions(QStringLiteral("SimSun"),
+        QFont::insertSubstitutions(QStringLiteral("SimSun"), QStringList
                                    {QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")});
-        QFont::insertSubstitutions(QStringLiteral("Arial"),
+        QFont::insertSubstitutions(QStringLiteral("Arial"), QStringList
                                    {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
         return true;
     }();
