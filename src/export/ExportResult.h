@@ -4,7 +4,7 @@
 // The outcome of writing a file: ok, or the reason in plain words.
 struct ExportResult {
     bool ok = true;
-    QString error;         // e.g. "No space left on device"
+    QString error;         // e.g. "No space left on device"; empty when `reported`
     bool reported = false; // the user has been told already (a message box was shown)
 
     static ExportResult success() { return {}; }

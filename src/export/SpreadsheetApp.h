@@ -61,7 +61,7 @@ public:
     // Count get.
     std::int64_t count() const;
     // Item put: the cell `row`, `column` (1-based) counted from the top-left
-    // cell. Like the original it may lie outside the range, not the grid.
+    // cell. It may lie outside the range, but not outside the grid.
     void setItem(int row, int column, const QString &text);
     // AutoFit method, on EntireColumn (columns) or EntireRow (rows: nothing
     // to fit here, row heights are not kept).

@@ -17,7 +17,8 @@ void show(const SpreadsheetHooks &hooks, const QString &text)
 ExportResult fill(ExcelLink &link, const ReadingListModel &rows, const QString &path, const SpreadsheetHooks &hooks)
 {
     if (!link.init()) {
-        ExportResult r = ExportResult::failure(QStringLiteral("EXCEL init error!"));
+        // The message box has told the user already.
+        ExportResult r = ExportResult::failure({});
         r.reported = true;
         return r;
     }

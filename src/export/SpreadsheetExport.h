@@ -23,6 +23,7 @@ struct SpreadsheetHooks {
 inline constexpr int kMaxSpreadsheetRows = 1048575;
 
 // Writes the sheet and saves it. On failure the reason comes back and no
-// success text is shown; `reported` is set when a message box already told
-// the user (the application could not be started).
+// success text is shown; when a message box has already told the user (the
+// application could not be started) `reported` is set and the reason is
+// left empty.
 ExportResult exportSpreadsheet(const ReadingListModel &rows, const QString &path, const SpreadsheetHooks &hooks);

@@ -121,6 +121,7 @@ TEST_F(Export, ApplicationThatCannotStart)
     const ExportResult r = exportSpreadsheet(m, path("data.xls"), hooks);
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.reported);
+    EXPECT_TRUE(r.error.isEmpty()); // told once, by the message box
     EXPECT_EQ(messages, QStringList{"EXCEL init error!"});
     EXPECT_TRUE(statuses.isEmpty());
     EXPECT_TRUE(filesIn(dir.path()).isEmpty());
