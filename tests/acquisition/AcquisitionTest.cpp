@@ -259,17 +259,47 @@ TEST_F(AcquisitionRun, StartFailuresLeaveNothingOpen)
     EXPECT_EQ(acq.start(qs(sim.slavePath()), 500, &why), Acquisition::StartResult::Started);
 }
 
+// Pseudo-terminal numbers are reused system-wide, so a test that waits for a
+// device to stay away uses a link that it removes, as udev removes the
+// by-id name of an unplugged adapter; another pty taking the old number
+// cannot then be mistaken for the device coming back.
+struct DeviceLink {
+    std::string dir;
+    std::string path;
+    DeviceLink()
+    {
+        char pattern[] = "/tmp/breezon-link-XXXXXX";
+        if (mkdtemp(pattern))
+            dir = pattern;
+        path = dir + "/anemometer";
+    }
+    ~DeviceLink()
+    {
+        std::remove(path.c_str());
+        rmdir(dir.c_str());
+    }
+    bool pointAt(const std::string &target)
+    {
+        const std::string tmp = dir + "/next";
+        return symlink(target.c_str(), tmp.c_str()) == 0 && std::rename(tmp.c_str(), path.c_str()) == 0;
+    }
+    void remove() { std::remove(path.c_str()); }
+};
+
 TEST_F(AcquisitionRun, VanishingDeviceIsReportedOnceAndTheRecordingKept)
 {
+    DeviceLink link;
     handOffOnEachSample();
     ASSERT_TRUE(sim.start());
-    const QString path = qs(sim.slavePath());
+    ASSERT_TRUE(link.pointAt(sim.slavePath()));
+    const QString path = qs(link.path);
     ASSERT_EQ(acq.start(path, 300), Acquisition::StartResult::Started);
     ASSERT_TRUE(runUntil([&] { return handoffs.size() >= 2; }, 8000));
     runFor(50);
     const auto before = storedFrames(store);
 
     sim.vanish();
+    link.remove();
     ASSERT_TRUE(runUntil([&] { return notesContaining("is gone") > 0; }, 3000));
     EXPECT_EQ(notes.first(), QStringLiteral("port %1 is gone; waiting for it to come back").arg(path));
     runFor(1500); // several reopen attempts fail meanwhile
@@ -289,10 +319,12 @@ TEST_F(AcquisitionRun, VanishingDeviceIsReportedOnceAndTheRecordingKept)
     // next run's loss is reported as such.
     ASSERT_TRUE(sim.open());
     ASSERT_TRUE(sim.start());
+    ASSERT_TRUE(link.pointAt(sim.slavePath()));
     const std::size_t handed = handoffs.size();
-    ASSERT_EQ(acq.start(qs(sim.slavePath()), 300), Acquisition::StartResult::Started);
+    ASSERT_EQ(acq.start(path, 300), Acquisition::StartResult::Started);
     ASSERT_TRUE(runUntil([&] { return handoffs.size() > handed; }, 8000));
     sim.vanish();
+    link.remove();
     ASSERT_TRUE(runUntil([&] { return notes.size() >= 2; }, 3000));
     EXPECT_EQ(notesContaining("is gone"), 2) << notes.join(" | ").toStdString();
     EXPECT_EQ(notesContaining("is back"), 0);
@@ -313,6 +345,7 @@ TEST_F(AcquisitionRun, DeviceBackAtTheSamePathIsReopened)
     ASSERT_TRUE(runUntil([&] { return !handoffs.empty(); }, 8000));
 
     sim.vanish();
+    std::remove(link.c_str());
     ASSERT_TRUE(runUntil([&] { return notesContaining("is gone") > 0; }, 3000));
     EXPECT_TRUE(notes.first().contains(qs(link)));
 
