@@ -86,7 +86,7 @@ void CbreezonApp::saveSpreadsheet()
         dialogs().message(frame_.get(), QStringLiteral("breezon"), text, MessageIcon::Error);
     };
     const ExportResult result = exportSpreadsheet(frame_->list().model(), path, hooks);
-    if (!result.ok && !result.error.isEmpty())
+    if (!result.ok && !result.reported)
         reportFailure(QStringLiteral("spreadsheet"), path, result.error);
 }
 

@@ -7,6 +7,8 @@
 #include "ScriptedDialogs.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -305,6 +307,38 @@ TEST_F(WaveFixture, GraphImageIsTheGraphAreaLessItsBottomRows)
     EXPECT_EQ(image.format(), QImage::Format_RGB32);
     // The plot frame's top-left corner is white.
     EXPECT_EQ(image.pixelColor(40, 30), QColor(255, 255, 255));
+}
+
+TEST_F(WaveFixture, ExportedBmpHoldsTheGraphAreaPixelForPixel)
+{
+    build();
+    for (int i = 0; i < 40; ++i)
+        sample(frameOf(0x00, 0x00, std::uint16_t(300 + 10 * i), std::int16_t(100 + 5 * i), 100));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("graph.bmp"));
+    dialogs.paths.push_back(path);
+    wave->exportGraph();
+    EXPECT_EQ(dialogs.saveDialogs.at(0).filter, QStringLiteral("*.bmp (*.bmp)"));
+    EXPECT_TRUE(dialogs.saveDialogs.at(0).overwritePrompt);
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bmp = file.readAll();
+    ASSERT_EQ(bmp.size(), 576654); // 54 + 465 × 4 × 310
+    const QImage graph = wave->graphImage();
+    // Rows are stored bottom-up, 4 bytes a pixel, blue first.
+    auto pixel = [&](int x, int y) {
+        const qsizetype at = 54 + (qsizetype(309 - y) * 465 + x) * 4;
+        return QColor(quint8(bmp[at + 2]), quint8(bmp[at + 1]), quint8(bmp[at]));
+    };
+    for (const QPoint p : {QPoint(0, 0), QPoint(40, 30), QPoint(41, 200), QPoint(464, 309), QPoint(215, 5)})
+        EXPECT_EQ(pixel(p.x(), p.y()), graph.pixelColor(p)) << p.x() << "," << p.y();
+    int differing = 0;
+    for (int y = 0; y < 310; ++y)
+        for (int x = 0; x < 465; ++x)
+            differing += pixel(x, y) != graph.pixelColor(x, y);
+    EXPECT_EQ(differing, 0);
+    EXPECT_TRUE(wave->findChild<QPushButton *>(controlName(control_id::startStop))->isEnabled());
 }
 
 } // namespace
