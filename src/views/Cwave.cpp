@@ -214,37 +214,19 @@ void Cwave::showLatestReading()
     update();
 }
 
-void Cwave::firstPage()
+void Cwave::turnPage(PageState (*turn)(PageState))
 {
+    // Without a page there is nothing to turn to, and nothing to repaint.
     if (pages_.pageCount == 0)
         return;
-    pages_ = firstPageOf(pages_);
+    pages_ = turn(pages_);
     update();
 }
 
-void Cwave::previousPage()
-{
-    if (pages_.pageCount == 0)
-        return;
-    pages_ = previousPageOf(pages_);
-    update();
-}
-
-void Cwave::nextPage()
-{
-    if (pages_.pageCount == 0)
-        return;
-    pages_ = nextPageOf(pages_);
-    update();
-}
-
-void Cwave::lastPage()
-{
-    if (pages_.pageCount == 0)
-        return;
-    pages_ = lastPageOf(pages_);
-    update();
-}
+void Cwave::firstPage() { turnPage(firstPageOf); }
+void Cwave::previousPage() { turnPage(previousPageOf); }
+void Cwave::nextPage() { turnPage(nextPageOf); }
+void Cwave::lastPage() { turnPage(lastPageOf); }
 
 void Cwave::resetRecording()
 {

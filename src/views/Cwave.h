@@ -74,6 +74,7 @@ protected:
 
 private:
     bool openPort();
+    void turnPage(PageState (*turn)(PageState));
     void composeGraph();
     void drawReadoutPanel(class QPainter &painter);
     void setPageButtonsEnabled(bool enabled);
