@@ -1,6 +1,7 @@
 // breezon: a data logger for a hand-held anemometer.
 #include "CMainFrame.h"
 #include "CbreezonApp.h"
+#include "Dialogs.h"
 #include "Simulator.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QSettings>
 
 #include <memory>
+#include <new>
 
 int main(int argc, char **argv)
 {
@@ -47,9 +49,16 @@ int main(int argc, char **argv)
         demoPath = QString::fromStdString(simulator->slavePath());
     }
 
-    CbreezonApp app(discoverPorts(systemSerialPorts(), parser.values(port), demoPath),
-                    CMainFrame::primaryScreenWidth());
-    app.show();
-    const int status = application.exec();
-    return status;
+    std::unique_ptr<CbreezonApp> app;
+    try {
+        app = std::make_unique<CbreezonApp>(discoverPorts(systemSerialPorts(), parser.values(port), demoPath),
+                                            CMainFrame::primaryScreenWidth());
+    } catch (const std::bad_alloc &) {
+        // The 16 MiB store could not be had.
+        dialogs().message(nullptr, QStringLiteral("breezon"), QStringLiteral("Failed to create empty document."),
+                          MessageIcon::Error);
+        return 1;
+    }
+    app->show();
+    return application.exec();
 }
