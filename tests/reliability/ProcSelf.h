@@ -1,0 +1,123 @@
+#pragma once
+// What the process holds, read from /proc/self: open descriptors, threads,
+// CPU time; and a device path that can vanish and come back, as a USB
+// adapter's stable name does.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <unistd.h>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace procself {
+
+inline QStringList entries(const char *dir)
+{
+    return QDir(QString::fromLatin1(dir)).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+}
+
+inline int fdCount() { return int(entries("/proc/self/fd").size()); }
+inline int threadCount() { return int(entries("/proc/self/task").size()); }
+
+// Descriptors of this process open on `path` (a closed pty still shows its
+// old name, with " (deleted)" once the node is gone).
+inline int fdsOpenOn(const std::string &path)
+{
+    int n = 0;
+    for (const QString &fd : entries("/proc/self/fd")) {
+        char target[4096];
+        const std::string link = "/proc/self/fd/" + fd.toStdString();
+        const ssize_t len = readlink(link.c_str(), target, sizeof target - 1);
+        if (len <= 0)
+            continue;
+        const std::string t(target, std::size_t(len));
+        if (t == path || t.rfind(path + " ", 0) == 0)
+            ++n;
+    }
+    return n;
+}
+
+// User plus system time of the whole process, in seconds.
+inline double cpuSeconds()
+{
+    QFile f(QStringLiteral("/proc/self/stat"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = f.readAll();
+    // The command name may hold spaces and parentheses: fields start after
+    // the last ')'. utime and stime are fields 14 and 15 (12 and 13 here).
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    const double ticks = double(fields[11].toLongLong() + fields[12].toLongLong());
+    return ticks / double(sysconf(_SC_CLK_TCK));
+}
+
+} // namespace procself
+
+// Runs the event loop, idle between events, until `done` holds or `ms` passed.
+inline bool runUntil(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+// Runs the event loop for `ms`, sleeping between events as the program does.
+inline void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Pseudo-terminal numbers are reused system-wide, so a device that is to
+// stay away is reached through a link that is removed when it goes, as udev
+// removes the by-id name of an unplugged adapter.
+struct DeviceLink {
+    std::string dir;
+    std::string path;
+    DeviceLink()
+    {
+        char pattern[] = "/tmp/breezon-rel-XXXXXX";
+        if (mkdtemp(pattern))
+            dir = pattern;
+        path = dir + "/anemometer";
+    }
+    ~DeviceLink()
+    {
+        std::remove(path.c_str());
+        rmdir(dir.c_str());
+    }
+    DeviceLink(const DeviceLink &) = delete;
+    DeviceLink &operator=(const DeviceLink &) = delete;
+
+    // Points the name at `target` in one step (a rename over the old link).
+    bool pointAt(const std::string &target)
+    {
+        const std::string tmp = dir + "/next";
+        std::remove(tmp.c_str());
+        return symlink(target.c_str(), tmp.c_str()) == 0 && std::rename(tmp.c_str(), path.c_str()) == 0;
+    }
+    void remove() { std::remove(path.c_str()); }
+    QString qpath() const { return QString::fromStdString(path); }
+};
