@@ -24,6 +24,11 @@ void Clist::initialUpdate(QSize client)
     // Uniform row heights keep a list of a million rows cheap to scroll.
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table_->verticalHeader()->setDefaultSectionSize(QFontMetrics(table_->font()).height() + 4);
+    // Scrolled by rows, the view works out the position of every row again
+    // to scroll to the end after each append, a pass over the whole list;
+    // scrolled by pixels it does not, so an append costs the same at any
+    // length.
+    table_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     table_->horizontalHeader()->setStretchLastSection(false);
 
