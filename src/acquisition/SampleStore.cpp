@@ -1,6 +1,18 @@
 #include "SampleStore.h"
 
-SampleStore::SampleStore() : slots_(new SampleFrame[kSlots]()) {}
+#include <cstdlib>
+#include <new>
+
+// Zeroed by calloc: the system hands out zero pages as they are first
+// touched, where writing 16 MiB of zeros up front made every start wait for
+// all of them.
+SampleStore::SampleStore() : slots_(static_cast<SampleFrame *>(std::calloc(kSlots, sizeof(SampleFrame))))
+{
+    if (!slots_)
+        throw std::bad_alloc();
+}
+
+void SampleStore::Free::operator()(SampleFrame *p) const noexcept { std::free(p); }
 
 void SampleStore::append(const SampleFrame &frame)
 {

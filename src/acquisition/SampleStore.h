@@ -43,7 +43,10 @@ public:
     void clear();
 
 private:
-    std::unique_ptr<SampleFrame[]> slots_;
+    struct Free {
+        void operator()(SampleFrame *p) const noexcept;
+    };
+    std::unique_ptr<SampleFrame[], Free> slots_;
     std::atomic<std::uint32_t> length_{0};
     std::atomic<std::uint32_t> lastSlot_{kSlots - 1};
     std::mutex writeMutex_;
