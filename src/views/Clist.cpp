@@ -7,11 +7,53 @@
 #include <QTableView>
 #include <QTimer>
 
+namespace {
+
+// The list's table. Rows are only ever appended at the bottom (RESET empties
+// the model at once). After an append the rows in view have only moved up,
+// and scrolling to the end moves their pixels, yet a table view lays itself
+// out afresh and repaints every visible row, for every sample. Here the
+// layout of an append only updates the scroll range, and the new row alone
+// is repainted.
+class ListTable : public QTableView {
+public:
+    using QTableView::QTableView;
+
+    void appendRow(ReadingListModel &model, const ReadingRow &row)
+    {
+        const int before = model.itemCount();
+        // Only when the view last laid out exactly the rows before this one:
+        // anything else (a reset, say) gets the full layout.
+        appending_ = before == laidOutRows_;
+        model.addRow(row, QTime::currentTime());
+        scrollToBottom();
+        appending_ = false;
+        laidOutRows_ = model.itemCount();
+        viewport()->update(QRect(0, rowViewportPosition(before), viewport()->width(), rowHeight(before)));
+    }
+
+    void doItemsLayout() override
+    {
+        if (appending_) {
+            updateGeometries();
+            return;
+        }
+        QTableView::doItemsLayout();
+        laidOutRows_ = model() ? model()->rowCount() : 0;
+    }
+
+private:
+    bool appending_ = false;
+    int laidOutRows_ = -1;
+};
+
+} // namespace
+
 Clist::Clist(QWidget *parent) : QWidget(parent) {}
 
 void Clist::initialUpdate(QSize client)
 {
-    table_ = new QTableView(this);
+    table_ = new ListTable(this);
     table_->setObjectName(controlName(control_id::readingList));
     table_->setFont(makeFont(QStringLiteral("SimSun"), 13, 8));
     table_->setGeometry(0, 0, client.width(), client.height());
@@ -45,7 +87,8 @@ void Clist::initialUpdate(QSize client)
 
 void Clist::addRow(const ReadingRow &row)
 {
-    model_.addRow(row, QTime::currentTime());
     if (table_)
-        table_->scrollToBottom();
+        static_cast<ListTable *>(table_)->appendRow(model_, row);
+    else
+        model_.addRow(row, QTime::currentTime());
 }

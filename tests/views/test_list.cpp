@@ -3,9 +3,13 @@
 #include "Clist.h"
 #include "ControlIds.h"
 
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QImage>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -78,6 +82,35 @@ TEST(ReadingList, RowsAreStampedWithThePcTimeAndTheListFollowsTheNewest)
     list.addRow(row(0, 0));
     EXPECT_EQ(list.cellText(0, 0), QStringLiteral("0"));
     EXPECT_EQ(list.cellText(0, 4), QStringLiteral("0.0"));
+}
+
+// Rows are appended by repainting only the new one over the scrolled
+// picture; what is on screen must still be the list as a fresh paint draws
+// it: while it fills, when it starts to scroll, and long after.
+TEST(ReadingList, AppendedRowsLookAsTheListPaintedAfresh)
+{
+    Clist list;
+    list.initialUpdate({449, 200});
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    QWidget *viewport = list.table()->viewport();
+    const QPoint at = viewport->mapTo(&list, QPoint(0, 0));
+    auto appendAndCompare = [&](int i) {
+        list.addRow(row(std::uint32_t(400 + i), std::int16_t(i * 7)));
+        QCoreApplication::processEvents();
+        const QImage shown = QGuiApplication::primaryScreen()
+                                 ->grabWindow(list.winId(), at.x(), at.y(), viewport->width(), viewport->height())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        const QImage fresh = viewport->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return shown == fresh;
+    };
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(appendAndCompare(i)) << "after row " << i;
+    // RESET, and the list fills again from the top.
+    list.deleteAll();
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(appendAndCompare(i)) << "after row " << i << " past the reset";
 }
 
 } // namespace
