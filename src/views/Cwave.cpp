@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QThread>
@@ -257,11 +258,14 @@ void Cwave::composeGraph()
         drawGraph(backBuffer, store_, pages_, latest_, style_);
 }
 
-void Cwave::paintEvent(QPaintEvent *)
+void Cwave::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
-    composeGraph();
     const int B = height_ / 3;
+    // A box of the readout panel that changed its text repaints only its
+    // own rectangle, above the graph: the graph need not be drawn for it.
+    if (event->region().intersects(QRect(0, B, width_, height_ - B)))
+        composeGraph();
     if (!backBuffer.isNull())
         painter.drawImage(QPoint(0, B), backBuffer, QRect(0, 0, width_, height_ - B));
     drawReadoutPanel(painter);

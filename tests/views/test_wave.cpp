@@ -8,6 +8,9 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
 #include <QTemporaryDir>
 #include <QImage>
 #include <QLineEdit>
@@ -243,6 +246,29 @@ TEST_F(WaveFixture, SampleWritesBoxesAndPanelPerMode)
     render();
     EXPECT_EQ(box(control_id::valueBox), QString());
     EXPECT_EQ(list->itemCount(), 4);
+}
+
+// A box whose text changes repaints only its own rectangle, and the graph is
+// not drawn for that; what is on screen after each sample must still be the
+// view as a fresh paint draws it, with the graph of every sample so far.
+TEST_F(WaveFixture, OnScreenViewAfterSamplesIsTheViewPaintedAfresh)
+{
+    build();
+    wave->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(wave.get()));
+    for (int i = 0; i < 30; ++i) {
+        sample(frameOf(i % 3 == 2 ? 0x02 : 0x00, std::uint8_t(i % 2), std::uint16_t(300 + 17 * i),
+                       std::int16_t(100 + 11 * i), std::uint16_t(500 + 97 * i)));
+        QCoreApplication::processEvents();
+        const QImage shown = QGuiApplication::primaryScreen()
+                                 ->grabWindow(wave->winId(), 0, 0, wave->width(), wave->height())
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        const int B = wave->height() / 3;
+        const QImage graph = wave->graphImage();
+        ASSERT_EQ(shown.copy(0, B, graph.width(), graph.height()), graph) << "after sample " << i;
+        ASSERT_EQ(shown, wave->grab().toImage().convertToFormat(QImage::Format_RGB32)) << "after sample " << i;
+    }
 }
 
 TEST_F(WaveFixture, ResetEmptiesEverythingAndThePaintRestoresTheBoxes)
