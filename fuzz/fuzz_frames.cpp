@@ -1,11 +1,13 @@
 // libFuzzer target over everything that untrusted line bytes reach: frame
-// assembly and storing, decoding, every display text, the list's cells and
-// the text export's line building. Besides crashes and sanitizer reports,
+// assembly and storing, decoding, every display text (the list's cells, the
+// panel's boxes, the graph's titles, labels and heights), and the text
+// export's line building. Besides crashes and sanitizer reports,
 // a broken rule below is a finding (abort).
 #include "CsvExport.h"
 #include "Decode.h"
 #include "DisplayText.h"
 #include "FrameAssembler.h"
+#include "GraphMath.h"
 #include "ReadingListModel.h"
 #include "SampleStore.h"
 #include "TextExport.h"
@@ -85,6 +87,26 @@ void showReading(const LatestReading &r, ReadingListModel &model, std::uint32_t 
     FUZZ_CHECK(areaValue(r.area) >= 0);
     FUZZ_CHECK(airFlow(r.speed, r.area, r.unit, r.areaInFeet == 1) >= 0);
 
+    // The graph's side of the same reading.
+    const QString title = leftTitle(r);
+    FUZZ_CHECK(title.startsWith(graphShowsAirFlow(r) ? QLatin1String("Wind Flow(") : QLatin1String("Wind Value(")));
+    FUZZ_CHECK(graphUnitIndex(r) < (graphShowsAirFlow(r) ? kFlowUnits : kWindUnits));
+    for (int i = 0; i < kAxisLabels; ++i)
+        FUZZ_CHECK(!leftLabel(r, i).isEmpty() && !temperatureLabel(r.fahrenheit == 1, i).isEmpty());
+    FUZZ_CHECK(!temperatureTitle(r.fahrenheit == 1).isEmpty());
+    const auto onPlot = [](int y) { return y >= kPlotTop && y <= kPlotBottom; };
+    FUZZ_CHECK(onPlot(humidityY(std::uint16_t(r.humidity))));
+    FUZZ_CHECK(onPlot(temperatureY(r.temperature)));
+    FUZZ_CHECK(onPlot(speedY(std::uint16_t(r.speed))));
+    // A flow is limited once its whole part exceeds the full scale, so the
+    // curve may peak up to 260 / F (< 8) pixels above the plot; the first
+    // point is limited by its speed only and goes off the top for an area
+    // beyond 10 units. Neither is ever below the bottom.
+    const FlowScale scale = flowScaleOf(r, r.area);
+    const int flow = flowY(scale, std::uint16_t(r.speed), false);
+    FUZZ_CHECK(flow >= kPlotTop - 8 && flow <= kPlotBottom);
+    FUZZ_CHECK(flowY(scale, std::uint16_t(r.speed), true) <= kPlotBottom);
+
     const int row = model.addRow(toRow(r), QTime::fromMSecsSinceStartOfDay(int(msOfDay % 86400000u)));
     std::array<QString, 8> cells;
     for (int c = 0; c < 8; ++c)
@@ -155,7 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // 3. The texts on numbers beyond what a frame carries.
     in.at = 0;
     while (!in.done()) {
-        switch (in.u8() % 6) {
+        switch (in.u8() % 7) {
         case 0: {
             const std::uint8_t mode = in.u8(), unit = in.u8();
             FUZZ_CHECK(valueText(mode, unit, in.u32()).isEmpty() == unitName(mode, unit).isEmpty());
@@ -184,6 +206,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             const std::uint8_t unit = in.u8();
             FUZZ_CHECK(airFlow(speed, area, unit, in.u8() & 1) >= 0);
             FUZZ_CHECK(airFlowFactor(unit, false) >= 0);
+            break;
+        }
+        case 5: {
+            // Paging over any store length and any page state.
+            PageState pages{in.u32(), in.u32()};
+            const std::uint32_t length = in.u32();
+            pages = pagesAfterSample(pages, length);
+            switch (in.u8() % 4) {
+            case 0: pages = firstPageOf(pages); break;
+            case 1: pages = previousPageOf(pages); break;
+            case 2: pages = nextPageOf(pages); break;
+            default: pages = lastPageOf(pages); break;
+            }
+            const int points = storedPagePoints(pages, length);
+            FUZZ_CHECK(points >= 0 && points <= kPagePoints);
+            FUZZ_CHECK(!pageText(pages).isEmpty());
+            for (int k = 0; k < kAxisLabels; ++k)
+                FUZZ_CHECK(!sampleLabel(pages, k).isEmpty());
             break;
         }
         default: {
