@@ -29,7 +29,12 @@ public:
         scrollToBottom();
         appending_ = false;
         laidOutRows_ = model.itemCount();
-        viewport()->update(QRect(0, rowViewportPosition(before), viewport()->width(), rowHeight(before)));
+        // The new row is the last one. Its place comes from the list's
+        // length: asking for a row's position makes the header work out the
+        // positions of all rows again, which costs as much as the list is long.
+        const int height = rowHeight(before);
+        const int top = verticalHeader()->length() - height - verticalHeader()->offset();
+        viewport()->update(QRect(0, top, viewport()->width(), height));
     }
 
     void doItemsLayout() override
