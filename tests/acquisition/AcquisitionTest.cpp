@@ -1,6 +1,7 @@
 // End to end over the simulated instrument's pseudo-terminal: the same open,
 // configure and read path as with a USB adapter.
 #include "Acquisition.h"
+#include "DeviceLink.h"
 #include "FrameAssembler.h"
 #include "SampleStore.h"
 #include "QStringPrinter.h"
@@ -259,32 +260,6 @@ TEST_F(AcquisitionRun, StartFailuresLeaveNothingOpen)
     EXPECT_EQ(acq.start(qs(sim.slavePath()), 500, &why), Acquisition::StartResult::Started);
 }
 
-// Pseudo-terminal numbers are reused system-wide, so a test that waits for a
-// device to stay away uses a link that it removes, as udev removes the
-// by-id name of an unplugged adapter; another pty taking the old number
-// cannot then be mistaken for the device coming back.
-struct DeviceLink {
-    std::string dir;
-    std::string path;
-    DeviceLink()
-    {
-        char pattern[] = "/tmp/breezon-link-XXXXXX";
-        if (mkdtemp(pattern))
-            dir = pattern;
-        path = dir + "/anemometer";
-    }
-    ~DeviceLink()
-    {
-        std::remove(path.c_str());
-        rmdir(dir.c_str());
-    }
-    bool pointAt(const std::string &target)
-    {
-        const std::string tmp = dir + "/next";
-        return symlink(target.c_str(), tmp.c_str()) == 0 && std::rename(tmp.c_str(), path.c_str()) == 0;
-    }
-    void remove() { std::remove(path.c_str()); }
-};
 
 TEST_F(AcquisitionRun, VanishingDeviceIsReportedOnceAndTheRecordingKept)
 {
