@@ -3,12 +3,13 @@
 #include "ReadingListModel.h"
 
 namespace {
-
 // The list's headers of the unit and marker columns are blank; a CSV reader
 // deserves names.
 const char *const kHeader[] = {"No.", "Time", "Value", "Unit", "%RH", "Marker", "Temp", "Temp unit"};
 
-QByteArray record(const QStringList &fields)
+} // namespace
+
+QByteArray csvRecordOf(const QStringList &fields)
 {
     QString line;
     for (qsizetype i = 0; i < fields.size(); ++i) {
@@ -19,8 +20,6 @@ QByteArray record(const QStringList &fields)
     line += QLatin1String("\r\n");
     return line.toUtf8();
 }
-
-} // namespace
 
 QString csvField(const QString &text)
 {
@@ -38,7 +37,7 @@ QByteArray csvHeader()
     QStringList fields;
     for (const char *h : kHeader)
         fields << QString::fromLatin1(h);
-    return record(fields);
+    return csvRecordOf(fields);
 }
 
 QByteArray csvRecord(const ReadingListModel &rows, int row)
@@ -46,5 +45,5 @@ QByteArray csvRecord(const ReadingListModel &rows, int row)
     QStringList fields;
     for (int c = 0; c < ReadingListModel::kColumns; ++c)
         fields << rows.cellText(row, c);
-    return record(fields);
+    return csvRecordOf(fields);
 }

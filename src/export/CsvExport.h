@@ -5,11 +5,14 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 class ReadingListModel;
 
 QByteArray csvHeader();
 QByteArray csvRecord(const ReadingListModel &rows, int row);
+// A record of any fields.
+QByteArray csvRecordOf(const QStringList &fields);
 
 // One field as RFC 4180 wants it: quoted, with quotes doubled, when it holds
 // a comma, a quote, a carriage return or a line feed.

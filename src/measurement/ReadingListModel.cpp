@@ -19,6 +19,11 @@ ReadingListModel::~ReadingListModel() = default;
 
 int ReadingListModel::addRow(const ReadingRow &row, QTime timeOfDay)
 {
+    return addRow(row, Timestamp::ofTimeOfDay(timeOfDay.isValid() ? timeOfDay.msecsSinceStartOfDay() : 0));
+}
+
+int ReadingListModel::addRow(const ReadingRow &row, const Timestamp &time)
+{
     const int n = count_;
     beginInsertRows(QModelIndex(), n, n);
     // Rows live in fixed chunks: appending never moves the rows already kept.
@@ -26,7 +31,7 @@ int ReadingListModel::addRow(const ReadingRow &row, QTime timeOfDay)
         chunks_.push_back(std::make_unique<Chunk>());
     Stored &s = (*chunks_[n / kChunkRows])[n % kChunkRows];
     s.reading = row;
-    s.secondOfDay = timeOfDay.isValid() ? std::uint32_t(timeOfDay.msecsSinceStartOfDay() / 1000) : 0;
+    s.time = time;
     ++count_;
     endInsertRows();
     emit rowAdded(n);
@@ -51,17 +56,30 @@ const ReadingRow &ReadingListModel::reading(int row) const
     return stored(row).reading;
 }
 
+Timestamp ReadingListModel::timestamp(int row) const
+{
+    if (row < 0 || row >= count_)
+        return {};
+    return stored(row).time;
+}
+
 QString ReadingListModel::cellText(int row, int column) const
 {
-    if (row < 0 || row >= count_ || column < 0 || column >= kColumns)
+    if (row < 0 || row >= count_)
         return {};
     const Stored &s = stored(row);
-    const ReadingRow &r = s.reading;
+    return cellTextOf(row, s.reading, s.time, column);
+}
+
+QString ReadingListModel::cellTextOf(int seq, const ReadingRow &r, const Timestamp &time, int column)
+{
     switch (column) {
     case 0:
-        return QString::number(row);
-    case 1:
-        return timeText(int(s.secondOfDay / 3600), int(s.secondOfDay / 60 % 60), int(s.secondOfDay % 60));
+        return QString::number(seq);
+    case 1: {
+        const int second = time.secondOfDay();
+        return timeText(second / 3600, second / 60 % 60, second % 60);
+    }
     case 2:
         return valueText(r.mode, r.unit, r.value);
     case 3:

@@ -1,10 +1,11 @@
 #pragma once
 // The rows of the reading list: each kept compactly as its ReadingRow and
-// time of day, with the cell texts made on demand. The window shows it in a
+// full timestamp, with the cell texts made on demand. The window shows it in a
 // table view; the headless recorder uses it alone. Its public face for the
 // exports and RESET is itemCount(), cellText() and deleteAll().
 
 #include "Reading.h"
+#include "Timestamp.h"
 
 #include <QAbstractTableModel>
 #include <QTime>
@@ -24,8 +25,10 @@ public:
     explicit ReadingListModel(QObject *parent = nullptr);
     ~ReadingListModel() override;
 
-    // Appends a row stamped with `timeOfDay` (the PC's local time when the
-    // row is added); returns its index.
+    // Appends a row stamped with `time` (the PC's clock when the row is
+    // added); returns its index.
+    int addRow(const ReadingRow &row, const Timestamp &time);
+    // The same with only a time of day (kept on 1970-01-01, UTC).
     int addRow(const ReadingRow &row, QTime timeOfDay);
 
     int itemCount() const;
@@ -33,6 +36,11 @@ public:
     void deleteAll();
 
     const ReadingRow &reading(int row) const;
+    Timestamp timestamp(int row) const;
+
+    // The text of `column` for a row numbered `seq`: the one rule by which
+    // the list, the exports and every output of a row make its cells.
+    static QString cellTextOf(int seq, const ReadingRow &r, const Timestamp &time, int column);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -49,7 +57,7 @@ signals:
 private:
     struct Stored {
         ReadingRow reading;
-        std::uint32_t secondOfDay;
+        Timestamp time;
     };
     static constexpr int kChunkRows = 4096;
     using Chunk = std::array<Stored, kChunkRows>;

@@ -1,12 +1,10 @@
 #include "Recorder.h"
 
-#include "CsvExport.h"
 #include "Decode.h"
+#include "OutputOptions.h"
 #include "Simulator.h"
-#include "SpreadsheetExport.h"
-#include "TextExport.h"
+#include "StdoutOutput.h"
 
-#include <QTime>
 #include <QTimer>
 
 Recorder::Recorder(RecorderOptions options, std::FILE *out, std::FILE *err, QObject *parent)
@@ -14,10 +12,7 @@ Recorder::Recorder(RecorderOptions options, std::FILE *out, std::FILE *err, QObj
       store_(std::make_unique<SampleStore>()), acquisition_(*store_)
 {
     connect(&acquisition_, &Acquisition::sampleReady, this, &Recorder::onSample);
-    connect(&acquisition_, &Acquisition::portStatus, this, [this](const QString &text) {
-        std::fprintf(err_, "breezon-record: %s\n", qPrintable(text));
-        std::fflush(err_);
-    });
+    connect(&acquisition_, &Acquisition::portStatus, this, &Recorder::say);
 }
 
 Recorder::~Recorder()
@@ -25,24 +20,54 @@ Recorder::~Recorder()
     acquisition_.stop();
 }
 
-void Recorder::fileFailed(const QString &what, const QString &path, const QString &why)
+void Recorder::say(const QString &text)
 {
-    std::fprintf(err_, "breezon-record: the %s %s was not written: %s\n", qPrintable(what), qPrintable(path),
-                 qPrintable(why));
+    std::fprintf(err_, "breezon-record: %s\n", qPrintable(text));
     std::fflush(err_);
+}
+
+void Recorder::outputFailed(const QString &text)
+{
+    say(text);
     if (status_ == kDone)
         status_ = kFileError;
 }
 
+bool Recorder::openOutputs()
+{
+    context_.rows = &model_;
+    context_.port = options_.port;
+    context_.periodMs = options_.periodMs;
+    context_.settings = options_.settings;
+    for (const RecorderOptions::OutputChoice &choice : options_.outputs)
+        outputs_.push_back(findOutputOption(choice.flag)->make(choice.value, context_));
+    outputs_.push_back(std::make_unique<StdoutOutput>(out_));
+
+    // Every output is tried, so one run of the command names every problem.
+    bool ok = true;
+    for (const auto &output : outputs_) {
+        output->setNote([this](const QString &text, bool failure) { failure ? outputFailed(text) : say(text); });
+        const ExportResult result = output->open();
+        if (!result.ok) {
+            outputFailed(QStringLiteral("the %1 cannot be written: %2").arg(output->name(), result.error));
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 bool Recorder::start()
 {
+    if (!openOutputs())
+        return false;
+
     QString port = options_.port;
     if (options_.demo) {
         simulator_ = std::make_unique<Simulator>();
         std::string why;
         if (!simulator_->open(&why) || !simulator_->start()) {
-            std::fprintf(err_, "breezon-record: open port error: the simulated instrument cannot start: %s\n",
-                         why.c_str());
+            say(QStringLiteral("open port error: the simulated instrument cannot start: %1")
+                    .arg(QString::fromStdString(why)));
             status_ = kPortError;
             return false;
         }
@@ -51,19 +76,11 @@ bool Recorder::start()
 
     QString why;
     if (acquisition_.start(port, options_.periodMs, &why) != Acquisition::StartResult::Started) {
-        std::fprintf(err_, "breezon-record: open port error: %s: %s\n", qPrintable(port), qPrintable(why));
+        say(QStringLiteral("open port error: %1: %2").arg(port, why));
         status_ = kPortError;
         return false;
     }
     acquisition_.clearPending();
-
-    // A file that cannot be created is reported; the others are still written.
-    if (!options_.txt.isEmpty() && !txt_.open(options_.txt))
-        fileFailed(QStringLiteral("text file"), options_.txt, txt_.error());
-    if (!options_.csv.isEmpty()) {
-        if (!csv_.open(options_.csv) || !csv_.append(csvHeader()))
-            fileFailed(QStringLiteral("CSV file"), options_.csv, csv_.error());
-    }
 
     if (options_.seconds) {
         deadline_ = new QTimer(this);
@@ -78,19 +95,15 @@ void Recorder::onSample()
 {
     if (finished_)
         return;
-    const int row = model_.addRow(toRow(decodeFrame(store_->newest())), QTime::currentTime());
+    RowRecord record;
+    record.frame = store_->newest();
+    record.reading = toRow(decodeFrame(record.frame));
+    record.time = Timestamp::now();
+    record.seq = model_.addRow(record.reading, record.time);
     acquisition_.clearPending();
 
-    // The files first: a row that was printed is already in them.
-    const QString line = textLine(model_, row);
-    if (txt_.isOpen() && !txt_.append(textLineBytes(line)))
-        fileFailed(QStringLiteral("text file"), options_.txt, txt_.error());
-    if (csv_.isOpen() && !csv_.append(csvRecord(model_, row)))
-        fileFailed(QStringLiteral("CSV file"), options_.csv, csv_.error());
-
-    const QByteArray printed = line.chopped(2).toUtf8() + '\n';
-    std::fwrite(printed.constData(), 1, std::size_t(printed.size()), out_);
-    std::fflush(out_);
+    for (const auto &output : outputs_)
+        output->add(record);
 
     if (options_.rows && model_.itemCount() >= *options_.rows)
         finish();
@@ -107,24 +120,10 @@ void Recorder::finish()
     if (simulator_)
         simulator_->stop();
 
-    // Failures seen earlier were reported when they happened.
-    auto closeLive = [this](LiveFile &file, const QString &what) {
-        const bool reported = file.failed();
-        if (!file.close() && !reported)
-            fileFailed(what, file.path(), file.error());
-    };
-    closeLive(txt_, QStringLiteral("text file"));
-    closeLive(csv_, QStringLiteral("CSV file"));
-
-    if (!options_.xls.isEmpty()) {
-        SpreadsheetHooks hooks;
-        hooks.status = [](const QString &) {};
-        hooks.message = [this](const QString &text) {
-            std::fprintf(err_, "breezon-record: %s\n", qPrintable(text));
-        };
-        const ExportResult result = exportSpreadsheet(model_, options_.xls, hooks);
-        if (!result.ok)
-            fileFailed(QStringLiteral("spreadsheet file"), options_.xls, result.error);
+    for (const auto &output : outputs_) {
+        const ExportResult result = output->finish();
+        if (!result.ok && !result.reported)
+            outputFailed(QStringLiteral("the %1 was not written: %2").arg(output->name(), result.error));
     }
     emit finished(status_);
 }

@@ -1,10 +1,10 @@
 #pragma once
-// The headless recorder: the window's acquisition, hand-off, reading list
-// model and exports, with rows going to standard output and to files that
-// grow as they arrive.
+// The headless recorder: the window's acquisition, hand-off and reading list
+// model, with every row handed to a list of outputs (standard output last,
+// so a printed row is already in every file).
 
 #include "Acquisition.h"
-#include "LiveFile.h"
+#include "Output.h"
 #include "ReadingListModel.h"
 #include "RecorderOptions.h"
 #include "SampleStore.h"
@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 class QTimer;
 class Simulator;
@@ -25,12 +26,13 @@ public:
     Recorder(RecorderOptions options, std::FILE *out, std::FILE *err, QObject *parent = nullptr);
     ~Recorder() override;
 
-    // Opens the files and the port and starts recording. Returns false when
-    // the port cannot be opened (status() is then kPortError); the run
-    // then ends without finished().
+    // Opens every output, then the port, and starts recording. Returns
+    // false when an output cannot be opened (status() is kFileError, no port
+    // was opened) or the port cannot be opened (kPortError); the run then
+    // ends without finished().
     bool start();
-    // Ends the run: stops acquisition, writes the spreadsheet file if asked,
-    // closes the files and emits finished(status()). Safe to call twice.
+    // Ends the run: stops acquisition, finishes every output and emits
+    // finished(status()). Safe to call twice.
     void finish();
 
     int status() const { return status_; }
@@ -41,7 +43,9 @@ signals:
 
 private:
     void onSample();
-    void fileFailed(const QString &what, const QString &path, const QString &why);
+    void say(const QString &text);
+    void outputFailed(const QString &text);
+    bool openOutputs();
 
     RecorderOptions options_;
     std::FILE *out_;
@@ -50,8 +54,8 @@ private:
     std::unique_ptr<Simulator> simulator_;
     Acquisition acquisition_;
     ReadingListModel model_;
-    LiveFile txt_;
-    LiveFile csv_;
+    OutputContext context_;
+    std::vector<std::unique_ptr<Output>> outputs_;
     QTimer *deadline_ = nullptr;
     int status_ = kDone;
     bool finished_ = false;

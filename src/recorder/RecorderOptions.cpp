@@ -1,28 +1,48 @@
 #include "RecorderOptions.h"
 
+#include "OutputOptions.h"
+
 #include <QRegularExpression>
+
+QString RecorderOptions::output(const QString &flag) const
+{
+    for (const OutputChoice &c : outputs)
+        if (c.flag == flag)
+            return c.value;
+    return {};
+}
 
 QString recorderUsage()
 {
-    return QStringLiteral(
-        "Usage: breezon-record (--port PATH | --demo) [--period P] [--rows N] [--seconds S]\n"
-        "                      [--txt FILE] [--csv FILE] [--xls FILE]\n"
-        "\n"
-        "Records the anemometer's readings without a window, one row per sampling period,\n"
-        "printing each row to standard output as it arrives.\n"
-        "\n"
-        "  --port PATH    the instrument's serial device, e.g. /dev/serial/by-id/usb-...\n"
-        "  --demo         record from a simulated instrument instead\n"
-        "  --period P     sampling period: 0.5, or whole seconds 1 to 60 (default 1)\n"
-        "  --rows N       stop after N rows\n"
-        "  --seconds S    stop after S seconds\n"
-        "  --txt FILE     append each row to FILE as Save TXT writes it (UTF-16)\n"
-        "  --csv FILE     append each row to FILE as comma-separated UTF-8\n"
-        "  --xls FILE     write the spreadsheet file FILE when the run ends\n"
-        "  --help         show this text\n"
-        "\n"
-        "It stops after N rows, S seconds, or on SIGINT or SIGTERM, whichever comes first.\n"
-        "Exit status: 0 done, 2 usage error, 3 the port cannot be opened, 4 a file cannot be written.\n");
+    QString synopsis = QStringLiteral("Usage: breezon-record (--port PATH | --demo) [--period P] [--rows N] [--seconds S]\n"
+                                      "                     ");
+    QString options;
+    int width = 22;
+    for (const OutputOption &o : outputOptions()) {
+        const QString item = o.valueName.isEmpty() ? o.flag : o.flag + QLatin1Char(' ') + o.valueName;
+        if (width + item.size() + 3 > 92) {
+            synopsis += QStringLiteral("\n                     ");
+            width = 22;
+        }
+        synopsis += QStringLiteral(" [%1]").arg(item);
+        width += int(item.size()) + 3;
+        options += QStringLiteral("  %1 %2\n").arg(item.leftJustified(22), o.help);
+    }
+    return synopsis +
+           QStringLiteral("\n\n"
+                          "Records the anemometer's readings without a window, one row per sampling period,\n"
+                          "printing each row to standard output as it arrives.\n"
+                          "\n"
+                          "  --port PATH            the instrument's serial device, e.g. /dev/serial/by-id/usb-...\n"
+                          "  --demo                 record from a simulated instrument instead\n"
+                          "  --period P             sampling period: 0.5, or whole seconds 1 to 60 (default 1)\n"
+                          "  --rows N               stop after N rows\n"
+                          "  --seconds S            stop after S seconds\n") +
+           options +
+           QStringLiteral("  --help                 show this text\n"
+                          "\n"
+                          "It stops after N rows, S seconds, or on SIGINT or SIGTERM, whichever comes first.\n"
+                          "Exit status: 0 done, 2 usage error, 3 the port cannot be opened, 4 a file cannot be written.\n");
 }
 
 std::optional<int> parsePeriod(const QString &text)
@@ -78,16 +98,24 @@ RecorderArgs parseRecorderArgs(const QStringList &args)
             o.demo = true;
             continue;
         }
+        const OutputOption *output = findOutputOption(a);
+        if (output && output->valueName.isEmpty()) {
+            o.settings.insert(a, QStringLiteral("1"));
+            continue;
+        }
         static const QStringList withValue = {QStringLiteral("--port"), QStringLiteral("--period"),
-                                              QStringLiteral("--rows"),  QStringLiteral("--seconds"),
-                                              QStringLiteral("--txt"),   QStringLiteral("--csv"),
-                                              QStringLiteral("--xls")};
-        if (!withValue.contains(a))
+                                              QStringLiteral("--rows"), QStringLiteral("--seconds")};
+        if (!output && !withValue.contains(a))
             return usageError(QStringLiteral("unknown option '%1'").arg(a));
         if (i + 1 >= args.size() || args[i + 1].isEmpty())
             return usageError(QStringLiteral("%1 needs a value").arg(a));
         const QString v = args[++i];
-        if (a == QLatin1String("--port")) {
+        if (output) {
+            if (output->make)
+                o.outputs.push_back({a, v});
+            else
+                o.settings.insert(a, v);
+        } else if (a == QLatin1String("--port")) {
             o.port = v;
             havePort = true;
         } else if (a == QLatin1String("--period")) {
@@ -101,12 +129,6 @@ RecorderArgs parseRecorderArgs(const QStringList &args)
             if (!n)
                 return usageError(QStringLiteral("%1 takes a whole number above 0, not '%2'").arg(a, v));
             (a == QLatin1String("--rows") ? o.rows : o.seconds) = *n;
-        } else if (a == QLatin1String("--txt")) {
-            o.txt = v;
-        } else if (a == QLatin1String("--csv")) {
-            o.csv = v;
-        } else {
-            o.xls = v;
         }
     }
     if (havePort == o.demo)

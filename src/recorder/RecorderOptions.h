@@ -1,11 +1,13 @@
 #pragma once
 // The headless recorder's command line.
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 struct RecorderOptions {
     QString port;          // device path, or the simulated instrument with demo
@@ -13,9 +15,15 @@ struct RecorderOptions {
     int periodMs = 1000;   // 500, or 1000 to 60000 in whole seconds
     std::optional<std::int64_t> rows;    // stop after this many rows
     std::optional<std::int64_t> seconds; // stop after this long
-    QString txt;           // grows by one line per row
-    QString csv;           // grows by one record per row
-    QString xls;           // written once, when the run ends
+    struct OutputChoice {
+        QString flag;  // as in outputOptions(): "--txt"
+        QString value; // its file name, URL or format
+    };
+    std::vector<OutputChoice> outputs; // in the order given
+    QHash<QString, QString> settings;  // options that configure an output, by flag
+
+    // The value of the first output chosen with `flag`, empty when none.
+    QString output(const QString &flag) const;
 };
 
 struct RecorderArgs {

@@ -19,13 +19,13 @@ class ListTable : public QTableView {
 public:
     using QTableView::QTableView;
 
-    void appendRow(ReadingListModel &model, const ReadingRow &row)
+    void appendRow(ReadingListModel &model, const ReadingRow &row, const Timestamp &time)
     {
         const int before = model.itemCount();
         // Only when the view last laid out exactly the rows before this one:
         // anything else (a reset, say) gets the full layout.
         appending_ = before == laidOutRows_;
-        model.addRow(row, QTime::currentTime());
+        model.addRow(row, time);
         scrollToBottom();
         appending_ = false;
         laidOutRows_ = model.itemCount();
@@ -90,10 +90,10 @@ void Clist::initialUpdate(QSize client)
     QTimer::singleShot(200, this, [this] { update(); });
 }
 
-void Clist::addRow(const ReadingRow &row)
+void Clist::addRow(const ReadingRow &row, const Timestamp &time)
 {
     if (table_)
-        static_cast<ListTable *>(table_)->appendRow(model_, row);
+        static_cast<ListTable *>(table_)->appendRow(model_, row, time);
     else
-        model_.addRow(row, QTime::currentTime());
+        model_.addRow(row, time);
 }

@@ -18,7 +18,7 @@ public:
     void initialUpdate(QSize client);
 
     // Appends a row stamped with the PC's local time of day.
-    void addRow(const ReadingRow &row);
+    void addRow(const ReadingRow &row, const Timestamp &time = Timestamp::now());
 
     // The face the exports and RESET use.
     int itemCount() const { return model_.itemCount(); }

@@ -34,9 +34,9 @@ TEST(RecorderOptions, FullCommandLine)
     EXPECT_EQ(a.options->periodMs, 5000);
     EXPECT_EQ(a.options->rows, 1000);
     EXPECT_EQ(a.options->seconds, 60);
-    EXPECT_EQ(a.options->txt, QStringLiteral("a.txt"));
-    EXPECT_EQ(a.options->csv, QStringLiteral("a.csv"));
-    EXPECT_EQ(a.options->xls, QStringLiteral("a.xlsx"));
+    EXPECT_EQ(a.options->output(QStringLiteral("--txt")), QStringLiteral("a.txt"));
+    EXPECT_EQ(a.options->output(QStringLiteral("--csv")), QStringLiteral("a.csv"));
+    EXPECT_EQ(a.options->output(QStringLiteral("--xls")), QStringLiteral("a.xlsx"));
 
     const RecorderArgs d = parse({"--demo"});
     ASSERT_TRUE(d.options);

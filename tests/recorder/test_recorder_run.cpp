@@ -56,9 +56,10 @@ TEST(RecorderRun, RowsGoToStdoutAndEveryFileAsTheWindowWouldSaveThem)
     o.demo = true;
     o.periodMs = 500;
     o.rows = 3;
-    o.txt = dir.filePath(QStringLiteral("run.txt"));
-    o.csv = dir.filePath(QStringLiteral("run.csv"));
-    o.xls = dir.filePath(QStringLiteral("run.xlsx"));
+    const QString txt = dir.filePath(QStringLiteral("run.txt"));
+    const QString csvPath = dir.filePath(QStringLiteral("run.csv"));
+    const QString xls = dir.filePath(QStringLiteral("run.xlsx"));
+    o.outputs = {{QStringLiteral("--txt"), txt}, {QStringLiteral("--csv"), csvPath}, {QStringLiteral("--xls"), xls}};
     std::FILE *out = std::tmpfile();
     std::FILE *err = std::tmpfile();
     Recorder recorder(o, out, err);
@@ -77,19 +78,19 @@ TEST(RecorderRun, RowsGoToStdoutAndEveryFileAsTheWindowWouldSaveThem)
     // The growing text file is byte for byte what Save TXT writes.
     const QString saved = dir.filePath(QStringLiteral("saved.txt"));
     ASSERT_TRUE(writeTextFile(saved, rows).ok);
-    const QByteArray grown = readAll(o.txt);
+    const QByteArray grown = readAll(txt);
     EXPECT_EQ(grown.size(), readAll(saved).size());
     EXPECT_EQ(grown, readAll(saved));
 
-    const QList<QByteArray> csv = readAll(o.csv).split('\n');
+    const QList<QByteArray> csv = readAll(csvPath).split('\n');
     ASSERT_EQ(csv.size(), 5); // header, three records, nothing after the last "\r\n"
     EXPECT_TRUE(csv[0].startsWith("No.,Time,Value"));
     EXPECT_TRUE(csv[1].startsWith("0," + rows.cellText(0, 1).toUtf8() + ","));
     EXPECT_TRUE(csv[3].endsWith(rows.cellText(2, 7).toUtf8() + "\r"));
 
     // The spreadsheet file is written at the end, under exactly the name given.
-    EXPECT_TRUE(readAll(o.xls).startsWith("PK"));
-    EXPECT_FALSE(QFile::exists(o.xls + QStringLiteral(".xls")));
+    EXPECT_TRUE(readAll(xls).startsWith("PK"));
+    EXPECT_FALSE(QFile::exists(xls + QStringLiteral(".xls")));
     std::fclose(out);
     std::fclose(err);
 }

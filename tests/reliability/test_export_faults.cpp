@@ -168,7 +168,7 @@ TEST(RecorderOnAFullDevice, RowsStillComeAndTheFailureIsReportedOnce)
     o.demo = true;
     o.periodMs = 500;
     o.rows = 3;
-    o.txt = QStringLiteral("/dev/full");
+    o.outputs = {{QStringLiteral("--txt"), QStringLiteral("/dev/full")}};
     std::FILE *out = std::tmpfile();
     std::FILE *err = std::tmpfile();
     ASSERT_TRUE(out && err);

@@ -1,0 +1,25 @@
+#include "SpreadsheetOutput.h"
+
+#include "SpreadsheetExport.h"
+
+#include <QFileInfo>
+
+ExportResult SpreadsheetOutput::open()
+{
+    // Written only at the end, but a folder that is not there is better
+    // told now, while the user is still at the keyboard.
+    const QFileInfo dir(QFileInfo(path_).absolutePath());
+    if (!dir.isDir())
+        return ExportResult::failure(QStringLiteral("No such file or directory"));
+    if (!dir.isWritable())
+        return ExportResult::failure(QStringLiteral("Permission denied"));
+    return ExportResult::success();
+}
+
+ExportResult SpreadsheetOutput::finish()
+{
+    SpreadsheetHooks hooks;
+    hooks.status = [](const QString &) {};
+    hooks.message = [this](const QString &text) { failed(text); };
+    return exportSpreadsheet(*rows_, path_, hooks);
+}

@@ -1,0 +1,41 @@
+#include "OutputOptions.h"
+
+#include "CsvOutput.h"
+#include "SpreadsheetOutput.h"
+#include "TextFileOutput.h"
+
+namespace {
+
+template <typename T>
+std::unique_ptr<Output> makeFile(const QString &value, const OutputContext &)
+{
+    return std::make_unique<T>(value);
+}
+
+std::unique_ptr<Output> makeSpreadsheet(const QString &value, const OutputContext &context)
+{
+    return std::make_unique<SpreadsheetOutput>(value, context);
+}
+
+} // namespace
+
+const std::vector<OutputOption> &outputOptions()
+{
+    static const std::vector<OutputOption> table = {
+        {QStringLiteral("--txt"), QStringLiteral("FILE"),
+         QStringLiteral("append each row to FILE as Save TXT writes it (UTF-16)"), makeFile<TextFileOutput>},
+        {QStringLiteral("--csv"), QStringLiteral("FILE"),
+         QStringLiteral("append each row to FILE as comma-separated UTF-8"), makeFile<CsvOutput>},
+        {QStringLiteral("--xls"), QStringLiteral("FILE"),
+         QStringLiteral("write the spreadsheet file FILE when the run ends"), makeSpreadsheet},
+    };
+    return table;
+}
+
+const OutputOption *findOutputOption(const QString &flag)
+{
+    for (const OutputOption &o : outputOptions())
+        if (o.flag == flag)
+            return &o;
+    return nullptr;
+}
