@@ -331,6 +331,11 @@ bool Acquisition::pending() const
     return d->pending.load(std::memory_order_acquire) != 0;
 }
 
+bool Acquisition::handoffArmed() const
+{
+    return d->timer.isActive();
+}
+
 void Acquisition::clearPending()
 {
     d->pending.store(0, std::memory_order_release);

@@ -62,6 +62,10 @@ public:
     bool pending() const;
     void clearPending();
 
+    // True while a hand-off is armed: the 5 ms timer runs and sampleReady()
+    // follows unless stop() comes first.
+    bool handoffArmed() const;
+
 signals:
     // One stored frame waits for its row.
     void sampleReady();

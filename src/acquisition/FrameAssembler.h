@@ -8,8 +8,6 @@
 #include <atomic>
 #include <cstdint>
 
-class SampleStore;
-
 class FrameAssembler {
 public:
     // Takes the next byte of the stream. Returns true when it completed a
@@ -62,5 +60,15 @@ inline void correctTemperature(SampleFrame &frame)
 // the temperature is corrected, the frame appended (the store publishes its
 // write length with release ordering) and only then `pending` is set
 // (release), so whoever sees `pending` also sees the frame and the length.
-// Returns true when the frame was stored.
-bool storeFrame(SampleFrame frame, SampleStore &store, std::atomic<std::uint32_t> &pending);
+// Returns true when the frame was stored. `Store` is SampleStore; a test puts
+// a stand-in there to watch the order.
+template <class Store>
+bool storeFrame(SampleFrame frame, Store &store, std::atomic<std::uint32_t> &pending)
+{
+    if (pending.load(std::memory_order_acquire) != 0)
+        return false;
+    correctTemperature(frame);
+    store.append(frame);
+    pending.store(1, std::memory_order_release);
+    return true;
+}

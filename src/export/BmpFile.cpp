@@ -70,12 +70,7 @@ ExportResult writeWholeFile(const QString &path, const QByteArray &bytes)
     const int fd = openForWrite(path);
     if (fd < 0)
         return ExportResult::failure(errorText(errno));
-    if (!writeAll(fd, bytes.constData(), std::size_t(bytes.size()))) {
-        const int error = errno;
-        closeChecked(fd);
-        return ExportResult::failure(errorText(error));
-    }
-    if (!closeChecked(fd))
+    if (!closeOrRemove(fd, path, writeAll(fd, bytes.constData(), std::size_t(bytes.size()))))
         return ExportResult::failure(errorText(errno));
     return ExportResult::success();
 }

@@ -21,4 +21,11 @@ bool writeAll(int fd, const char *bytes, std::size_t size);
 // Closes `fd`; false with errno set when the close reported a lost write.
 bool closeChecked(int fd);
 
+// Closes `fd`, opened on `path` by openForWrite(). When `written` is false
+// (a write failed, errno says why) or the close reports a lost write, the
+// partial file is removed, so a failure leaves nothing behind, and false is
+// returned with errno kept. A device such as /dev/full stays, and a file
+// reached through a link is only emptied.
+bool closeOrRemove(int fd, const QString &path, bool written);
+
 } // namespace posix_file

@@ -6,7 +6,6 @@
 #include <QtEndian>
 
 #include <cerrno>
-#include <unistd.h>
 
 namespace {
 
@@ -99,17 +98,15 @@ ExportResult writeTextFile(const QString &path, const ReadingListModel &rows)
         text.resize(0);
         return ok;
     };
+    bool written = true;
     const int n = rows.itemCount();
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < n && written; ++i) {
         appendLine(text, rows, i);
-        if ((text.size() * 2 >= kFlushBytes || i == n - 1) && !flush()) {
-            const int error = errno;
-            ::close(fd);
-            return ExportResult::failure(errorText(error));
-        }
+        if (text.size() * 2 >= kFlushBytes || i == n - 1)
+            written = flush();
     }
-    // A network or quota file system may report a lost write only here.
-    if (!closeChecked(fd))
+    // A network or quota file system may report a lost write only at close.
+    if (!closeOrRemove(fd, path, written))
         return ExportResult::failure(errorText(errno));
     return ExportResult::success();
 }

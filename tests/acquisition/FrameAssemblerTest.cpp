@@ -1,4 +1,5 @@
 #include "FrameAssembler.h"
+#include "Frames.h"
 #include "SampleStore.h"
 #include "Simulator.h"
 
@@ -7,11 +8,6 @@
 #include <vector>
 
 namespace {
-
-std::vector<std::uint8_t> bytesOf(const SampleFrame &f)
-{
-    return {f.bytes.begin(), f.bytes.end()};
-}
 
 // Feeds `stream` and returns every frame the assembler completed.
 std::vector<SampleFrame> assemble(FrameAssembler &a, const std::vector<std::uint8_t> &stream)
@@ -134,6 +130,21 @@ TEST(StoreFrame, CorrectsTemperatureModulo65536)
     }
     EXPECT_EQ(store.length(), 4u * SampleFrame::kSize);
     EXPECT_EQ(store.newest().s16(frame_field::temperature), -301);
+}
+
+// Whoever sees `pending` finds the frame stored: the store is written while
+// `pending` is still down.
+TEST(StoreFrame, FrameIsStoredBeforePendingIsRaised)
+{
+    std::atomic<std::uint32_t> pending{0};
+    struct WatchedStore {
+        const std::atomic<std::uint32_t> &pending;
+        std::vector<std::uint32_t> pendingAtAppend;
+        void append(const SampleFrame &) { pendingAtAppend.push_back(pending.load()); }
+    } store{pending, {}};
+    ASSERT_TRUE(storeFrame(sample(1), store, pending));
+    EXPECT_EQ(store.pendingAtAppend, std::vector<std::uint32_t>{0});
+    EXPECT_EQ(pending.load(), 1u);
 }
 
 TEST(StoreFrame, FrameCompletedWhilePendingIsDropped)

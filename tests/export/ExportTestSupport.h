@@ -1,12 +1,10 @@
 #pragma once
-// Helpers of the export tests: lists of readings, files read back, and the
-// spreadsheet read back by openpyxl.
+// Helpers of the export tests: lists of readings and the spreadsheet read
+// back by openpyxl.
 
+#include "Files.h"
 #include "ReadingListModel.h"
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -39,26 +37,6 @@ inline void fillRows(ReadingListModel &m, int n)
         m.addRow(reading(std::uint8_t(i % 3 == 2 ? 1 : 0), std::uint8_t(i % 3), std::uint32_t(i * 7), std::uint32_t(i % 1000),
                          std::int16_t(i % 600 - 200), std::uint8_t(i % 2), std::uint8_t(i % 4)),
                  QTime(i / 3600 % 24, i / 60 % 60, i % 60));
-}
-
-inline QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
-
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-// Files in `dir` (hidden ones too), to see that no temporary is left behind.
-inline QStringList filesIn(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // The workbook at `path` as openpyxl reads it (see read_xlsx.py); rows 1 to

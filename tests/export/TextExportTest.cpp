@@ -1,3 +1,4 @@
+#include "BmpFile.h"
 #include "ExportTestSupport.h"
 #include "TextExport.h"
 
@@ -96,6 +97,21 @@ TEST_F(TextFile, ReportsAFullDisk)
     const ExportResult r = writeTextFile("/dev/full", m);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, "No space left on device");
+}
+
+// A write that stops part way (the file-size limit) is a failure, for the
+// graph image too, and no partial file is left behind.
+TEST_F(TextFile, AndTheGraphImageFailOnADiskThatFillsUpAndLeaveNothing)
+{
+    ReadingListModel m;
+    fillRows(m, 20000); // 3.4 MB
+    const QByteArray image(1 << 20, 'x');
+    expectUnderFileSizeLimit(512 * 1024, [&]() -> std::string {
+        for (const ExportResult &r : {writeTextFile(path("data.txt"), m), writeWholeFile(path("graph.bmp"), image)})
+            if (r.ok || r.error != "File too large")
+                return "claimed success, or no reason: " + r.error.toStdString();
+        return filesIn(dir.path()).isEmpty() ? std::string() : "left " + filesIn(dir.path()).join(' ').toStdString();
+    });
 }
 
 TEST_F(TextFile, ReportsAPathThatCannotBeCreated)

@@ -7,7 +7,11 @@
 #include "Clist.h"
 #include "ControlIds.h"
 #include "Cwave.h"
+#include "DeviceLink.h"
+#include "EventLoop.h"
+#include "Frames.h"
 #include "ProcSelf.h"
+#include "QStringPrinter.h"
 #include "SampleStore.h"
 #include "ScriptedDialogs.h"
 #include "Simulator.h"
@@ -107,13 +111,7 @@ struct WindowOverLink : ::testing::Test {
         return out;
     }
 
-    std::vector<SampleFrame> storedFrames()
-    {
-        std::vector<SampleFrame> out;
-        for (std::uint32_t i = 0; i < store().sampleCount(); ++i)
-            out.push_back(store().slot(i));
-        return out;
-    }
+    std::vector<SampleFrame> storedFrames() { return ::storedFrames(store()); }
 
     bool waitForRows(int n, int ms = 15000)
     {

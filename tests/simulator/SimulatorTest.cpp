@@ -1,4 +1,5 @@
 #include "FrameAssembler.h"
+#include "Frames.h"
 #include "Simulator.h"
 
 #include <gtest/gtest.h>
@@ -11,11 +12,6 @@
 #include <vector>
 
 namespace {
-
-std::vector<std::uint8_t> bytesOf(const SampleFrame &f)
-{
-    return {f.bytes.begin(), f.bytes.end()};
-}
 
 // Reads the pty slave directly, byte by byte through the assembly, with no
 // 10 ms pacing. `stopAfter` frames, or until `idleMs` pass without a byte.

@@ -1,6 +1,7 @@
 // Many START/STOP cycles while frames flow leave no descriptor and no thread
 // behind: counted in /proc/self before and after.
 #include "Acquisition.h"
+#include "EventLoop.h"
 #include "ProcSelf.h"
 #include "SampleStore.h"
 #include "Simulator.h"

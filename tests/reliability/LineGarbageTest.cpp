@@ -2,8 +2,9 @@
 // stray bytes, broken sync pairs and frames split across writes. What is
 // stored is exactly what the assembly rules accept from what was sent.
 #include "Acquisition.h"
+#include "EventLoop.h"
 #include "FrameAssembler.h"
-#include "ProcSelf.h"
+#include "Frames.h"
 #include "SampleStore.h"
 #include "Simulator.h"
 
@@ -113,21 +114,12 @@ TEST(LineGarbage, StoredFramesAreTheSentFramesThatAssemblyAccepts)
     acq.stop();
 
     const std::vector<SampleFrame> sent = sim.sentFrames();
-    std::vector<SampleFrame> stored;
-    for (std::uint32_t i = 0; i < store.sampleCount(); ++i)
-        stored.push_back(store.slot(i));
+    const std::vector<SampleFrame> stored = storedFrames(store);
 
     // Each stored frame is the next-or-later sent frame, corrected.
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < stored.size(); ++i) {
-        bool found = false;
-        while (next < sent.size() && !found) {
-            SampleFrame expected = sent[next++];
-            correctTemperature(expected);
-            found = expected.bytes == stored[i].bytes;
-        }
-        ASSERT_TRUE(found) << "stored frame " << i << " was never sent, or not in this order: " << hex(stored[i]);
-    }
+    const std::size_t inOrder = sentInOrder(stored, sent);
+    ASSERT_EQ(inOrder, stored.size()) << "stored frame " << inOrder << " was never sent, or not in this order: "
+                                      << hex(stored[inOrder]);
 
     // Each hand-off saw the frame just stored.
     ASSERT_EQ(handed.size(), stored.size());

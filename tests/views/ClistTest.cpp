@@ -27,7 +27,7 @@ ReadingRow row(std::uint32_t humidity, std::int16_t temperature)
     return r;
 }
 
-TEST(ReadingList, ColumnsTakeTheirHeadersAndWidthsFromTheClientWidth)
+TEST(ListPane, ColumnsTakeTheirHeadersAndWidthsFromTheClientWidth)
 {
     Clist list;
     list.initialUpdate({449, 480});
@@ -46,7 +46,7 @@ TEST(ReadingList, ColumnsTakeTheirHeadersAndWidthsFromTheClientWidth)
     }
 }
 
-TEST(ReadingList, RowsAreStampedWithThePcTimeAndTheListFollowsTheNewest)
+TEST(ListPane, RowsAreStampedWithThePcTimeAndTheListFollowsTheNewest)
 {
     Clist list;
     list.initialUpdate({449, 200});
@@ -87,7 +87,7 @@ TEST(ReadingList, RowsAreStampedWithThePcTimeAndTheListFollowsTheNewest)
 // Rows are appended by repainting only the new one over the scrolled
 // picture; what is on screen must still be the list as a fresh paint draws
 // it: while it fills, when it starts to scroll, and long after.
-TEST(ReadingList, AppendedRowsLookAsTheListPaintedAfresh)
+TEST(ListPane, AppendedRowsLookAsTheListPaintedAfresh)
 {
     Clist list;
     list.initialUpdate({449, 200});

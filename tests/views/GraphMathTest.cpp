@@ -22,7 +22,8 @@ LatestReading reading(std::uint8_t mode, std::uint8_t unit, bool feet = false)
     return r;
 }
 
-constexpr std::uint32_t bytesOf(std::uint32_t samples) { return samples * 16; }
+// The store's write length after `samples` frames.
+constexpr std::uint32_t lengthOf(std::uint32_t samples) { return samples * 16; }
 
 } // namespace
 
@@ -30,18 +31,18 @@ TEST(GraphPages, FollowTheNewestPageWhileTheLastOneIsShown)
 {
     PageState pages;
     EXPECT_EQ(pageText(pages), "0 / 0");
-    pages = pagesAfterSample(pages, bytesOf(1));
+    pages = pagesAfterSample(pages, lengthOf(1));
     EXPECT_EQ(pageText(pages), "1 / 1");
-    pages = pagesAfterSample(pages, bytesOf(349));
+    pages = pagesAfterSample(pages, lengthOf(349));
     EXPECT_EQ(pageText(pages), "1 / 1");
     // A full page opens the next one before its first sample exists.
-    pages = pagesAfterSample(pages, bytesOf(350));
+    pages = pagesAfterSample(pages, lengthOf(350));
     EXPECT_EQ(pageText(pages), "2 / 2");
-    EXPECT_EQ(storedPagePoints(pages, bytesOf(350)), 0);
+    EXPECT_EQ(storedPagePoints(pages, lengthOf(350)), 0);
 
     // A view moved back stays where it is.
     pages = firstPageOf(pages);
-    pages = pagesAfterSample(pages, bytesOf(700));
+    pages = pagesAfterSample(pages, lengthOf(700));
     EXPECT_EQ(pageText(pages), "1 / 3");
 }
 
@@ -50,7 +51,7 @@ TEST(GraphPages, StoreStartingAgainKeepsThePageShown)
     PageState pages{2996, 2996};
     pages = pagesAfterSample(pages, 0); // the sample that filled the last slot
     EXPECT_EQ(pageText(pages), "2996 / 1");
-    EXPECT_EQ(storedPagePoints(pages, bytesOf(2)), 0);
+    EXPECT_EQ(storedPagePoints(pages, lengthOf(2)), 0);
     EXPECT_EQ(pageText(nextPageOf(pages)), "2996 / 1");
     EXPECT_EQ(pageText(firstPageOf(pages)), "1 / 1");
 }
@@ -72,11 +73,11 @@ TEST(GraphPages, Navigation)
 
 TEST(GraphPages, PointsOfAPageAreTheStoredOnesUpToTheNextPagesFirst)
 {
-    EXPECT_EQ(storedPagePoints({1, 1}, bytesOf(1)), 1);
-    EXPECT_EQ(storedPagePoints({2, 1}, bytesOf(400)), 351);
-    EXPECT_EQ(storedPagePoints({2, 2}, bytesOf(400)), 50);
+    EXPECT_EQ(storedPagePoints({1, 1}, lengthOf(1)), 1);
+    EXPECT_EQ(storedPagePoints({2, 1}, lengthOf(400)), 351);
+    EXPECT_EQ(storedPagePoints({2, 2}, lengthOf(400)), 50);
     EXPECT_EQ(pageStartSample({2, 2}), 350u);
-    EXPECT_EQ(storedPagePoints({1, 0}, bytesOf(400)), 0);
+    EXPECT_EQ(storedPagePoints({1, 0}, lengthOf(400)), 0);
 }
 
 TEST(GraphScale, UnitIndexFallsBackToTheFirstUnit)

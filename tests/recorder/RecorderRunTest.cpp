@@ -1,5 +1,6 @@
 // A whole headless run in-process, over the simulated instrument's
 // pseudo-terminal.
+#include "Files.h"
 #include "Recorder.h"
 #include "TextExport.h"
 
@@ -14,24 +15,6 @@
 #include <cstdio>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QByteArray readStream(std::FILE *f)
-{
-    std::fflush(f);
-    std::rewind(f);
-    QByteArray out;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        out.append(buf, qsizetype(n));
-    return out;
-}
 
 // Runs the recorder until it finishes (or a generous limit passes).
 int runToEnd(Recorder &recorder)

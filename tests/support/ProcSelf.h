@@ -1,26 +1,14 @@
 #pragma once
-#include "DeviceLink.h"
 // What the process holds, read from /proc/self: open descriptors, threads,
-// CPU time; and a device path that can vanish and come back, as a USB
-// adapter's stable name does.
+// CPU time.
 
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
-#include <cstdio>
-#include <cstdlib>
-#include <functional>
-#include <ostream>
 #include <string>
 #include <unistd.h>
-
-// Readable QString values in failure messages.
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace procself {
 
@@ -67,27 +55,3 @@ inline double cpuSeconds()
 }
 
 } // namespace procself
-
-// Runs the event loop, idle between events, until `done` holds or `ms` passed.
-inline bool runUntil(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
-
-// Runs the event loop for `ms`, sleeping between events as the program does.
-inline void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-

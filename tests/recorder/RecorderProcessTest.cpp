@@ -1,5 +1,7 @@
 // breezon-record as a user runs it: exit statuses, signals, and what a
 // killed run leaves behind.
+#include "Files.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -12,12 +14,6 @@
 namespace {
 
 const QString kProgram = QStringLiteral(BREEZON_RECORD_PATH);
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 struct ProcessRun {
     int exitCode = -1;
