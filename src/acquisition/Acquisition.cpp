@@ -45,7 +45,12 @@ struct Acquisition::Impl {
         }
         timer.setSingleShot(true);
         timer.setInterval(kHandoffDelayMs);
-        QObject::connect(&timer, &QTimer::timeout, &owner, &Acquisition::sampleReady);
+        // A hand-off armed for a frame that RESET discarded meanwhile has
+        // nothing to hand over.
+        QObject::connect(&timer, &QTimer::timeout, &owner, [this] {
+            if (pending.load(std::memory_order_acquire) != 0)
+                emit owner.sampleReady();
+        });
     }
     ~Impl()
     {
@@ -298,6 +303,9 @@ Acquisition::StartResult Acquisition::start(const QString &path, int periodMs, Q
         return StartResult::ThreadFailed;
     }
 
+    // A frame stored in an earlier run belongs to that run: the new run's
+    // first hand-off is a frame stored after this point.
+    d->pending.store(0, std::memory_order_release);
     d->running.store(1, std::memory_order_release);
     try {
         d->reader = std::thread([impl = d.get()] { impl->readerLoop(); });
@@ -333,5 +341,15 @@ bool Acquisition::pending() const
 
 void Acquisition::clearPending()
 {
+    d->pending.store(0, std::memory_order_release);
+}
+
+void Acquisition::discardPending()
+{
+    // Whatever the clock asked for so far is dropped; a request it makes
+    // after this finds `pending` clear when its timer fires, unless the
+    // reader has stored a new frame by then, which is then rightly handed over.
+    d->armRequested.store(0, std::memory_order_relaxed);
+    d->timer.stop();
     d->pending.store(0, std::memory_order_release);
 }

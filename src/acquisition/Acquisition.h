@@ -44,8 +44,8 @@ public:
     // caller's choice do not reach a running clock). On OpenFailed, `whyNot`
     // (if given) gets a plain-words reason for the status bar. On any failure
     // nothing stays open and no thread runs. A running acquisition is
-    // stopped first. `pending` is left as it is: the caller's START step
-    // clears it with clearPending().
+    // stopped first. `pending` is cleared before the threads run, so a frame
+    // stored before START is never handed over.
     StartResult start(const QString &path, int periodMs, QString *whyNot = nullptr);
 
     // Ends both threads (within 200 ms), closes the port. Afterwards no frame
@@ -61,6 +61,10 @@ public:
     // frame and the store's write length are visible), cleared only here.
     bool pending() const;
     void clearPending();
+    // RESET: a stored frame that waits for its hand-off is forgotten, and a
+    // hand-off already armed for it is not delivered. Call after emptying
+    // the store; recording goes on.
+    void discardPending();
 
 signals:
     // One stored frame waits for its row.

@@ -186,7 +186,6 @@ void Cwave::startStop()
         QThread::msleep(100);
         startButton_->setText(QStringLiteral("STOP"));
         portBox_->setEnabled(false);
-        acquisition_.clearPending();
         setPageButtonsEnabled(false);
     } else {
         acquisition_.stop();
@@ -232,6 +231,9 @@ void Cwave::lastPage() { turnPage(lastPageOf); }
 void Cwave::resetRecording()
 {
     store_.clear();
+    // RESET promises an empty recording: a frame that waits for its row is
+    // from before it.
+    acquisition_.discardPending();
     latest_ = LatestReading{};
     pages_ = PageState{};
     resumeAfterExport = 0;
