@@ -26,6 +26,14 @@ constexpr int kByteWaitMs = 8001;     // one byte, or give up and try again
 constexpr int kSliceMs = 50;          // longest wait without looking at `running`
 constexpr int kHandoffDelayMs = 5;    // the single-shot timer armed per sample
 constexpr milliseconds kReopenEvery{1000};
+
+// Whole milliseconds left until `until`, rounded up: poll() takes whole
+// milliseconds, and a truncated wait would end each pause early (9 ms
+// passes, about 110 bytes a second instead of at most 100).
+long long msUntil(Clock::time_point until)
+{
+    return std::chrono::ceil<milliseconds>(until - Clock::now()).count();
+}
 } // namespace
 
 // The workers never call into Qt. They leave a note in an atomic and wake
@@ -98,8 +106,7 @@ struct Acquisition::Impl {
         for (;;) {
             if (stopRequested())
                 return true;
-            const auto left =
-                std::chrono::duration_cast<milliseconds>(until - Clock::now()).count();
+            const auto left = msUntil(until);
             if (left <= 0)
                 return false;
             pollfd p{stopFd, POLLIN, 0};
@@ -172,8 +179,7 @@ struct Acquisition::Impl {
         for (;;) {
             if (stopRequested())
                 return Wait::Stop;
-            const auto left =
-                std::chrono::duration_cast<milliseconds>(until - Clock::now()).count();
+            const auto left = msUntil(until);
             if (left <= 0)
                 return Wait::NoByte;
             pollfd p[2] = {{port.fd(), POLLIN, 0}, {stopFd, POLLIN, 0}};
@@ -201,8 +207,7 @@ struct Acquisition::Impl {
                 break;
 
             if (!port.isOpen()) {
-                const auto left =
-                    std::chrono::duration_cast<milliseconds>(nextReopen - Clock::now()).count();
+                const auto left = msUntil(nextReopen);
                 if (left > 0 && pause(static_cast<int>(left)))
                     break;
                 nextReopen = Clock::now() + kReopenEvery;
