@@ -23,6 +23,7 @@ namespace {
 
 const QColor kPanelColour(64, 128, 128);
 const QColor kPanelText(255, 0, 0);
+constexpr int kDroppedItems = 30;
 
 QRect rectOf(int left, int top, int right, int bottom) { return {left, top, right - left, bottom - top}; }
 
@@ -64,6 +65,10 @@ QLineEdit *Cwave::makeBox(int id, const QString &text, int left, int top, int ri
     e->setGeometry(rectOf(left, top, right, bottom));
     e->setReadOnly(true);
     e->setFrame(false);
+    // Read-only boxes wear the dialog colour, not the white of an input.
+    QPalette palette = e->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    e->setPalette(palette);
     e->show();
     return e;
 }
@@ -76,6 +81,10 @@ QComboBox *Cwave::makeCombo(int id, int left, int top, int right, int bottom)
     // natural height within it.
     const QRect r = rectOf(left, top, right, bottom);
     c->setGeometry(r.left(), r.top(), r.width(), std::min(r.height(), c->sizeHint().height()));
+    // A scrolled list below the box, not a menu over it that outgrows the
+    // screen with the 61 periods.
+    c->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+    c->setMaxVisibleItems(kDroppedItems);
     c->show();
     return c;
 }
