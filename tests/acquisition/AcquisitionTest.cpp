@@ -247,13 +247,13 @@ TEST_F(AcquisitionRun, StartFailuresLeaveNothingOpen)
 {
     QString why;
     EXPECT_EQ(acq.start("/dev/breezon-absent", 500, &why), Acquisition::StartResult::OpenFailed);
-    EXPECT_EQ(why, "/dev/breezon-absent: no such device");
+    EXPECT_EQ(why, "no such device");
     EXPECT_FALSE(acq.isOpen());
 
     Acquisition other(store);
     ASSERT_EQ(other.start(qs(sim.slavePath()), 500), Acquisition::StartResult::Started);
     EXPECT_EQ(acq.start(qs(sim.slavePath()), 500, &why), Acquisition::StartResult::OpenFailed);
-    EXPECT_TRUE(why.endsWith("in use by another program")) << why.toStdString();
+    EXPECT_EQ(why, "in use by another program");
     EXPECT_FALSE(acq.isOpen());
     other.stop();
     EXPECT_EQ(acq.start(qs(sim.slavePath()), 500, &why), Acquisition::StartResult::Started);

@@ -124,7 +124,7 @@ TEST_F(WindowRun, AHeldPortGivesOpenPortErrorAndStaysIdle)
     EXPECT_EQ(dialogs.messages.back().text, QStringLiteral("open port error"));
     EXPECT_EQ(startCaption(), QStringLiteral("START"));
     EXPECT_TRUE(wave().findChild<QComboBox *>(controlName(control_id::portBox))->isEnabled());
-    EXPECT_NE(app->frame().statusText(), QStringLiteral("Ready"));
+    EXPECT_EQ(app->frame().statusText(), QStringLiteral("Cannot open DEMO: in use by another program"));
 }
 
 TEST_F(WindowRun, ResetWhileRecordingEmptiesTheStoreAndRecordingGoesOn)
