@@ -11,6 +11,7 @@
 #include "SampleStore.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPaintEvent>
 #include <QPainter>
@@ -340,8 +341,10 @@ void Cwave::exportGraph()
 {
     ExportPause pause(*this);
     const QImage image = graphImage();
-    const QString path = dialogs().savePath(this, QStringLiteral("*.bmp (*.bmp)"), true);
+    QString path = dialogs().savePath(this, QStringLiteral("*.bmp (*.bmp)"), true);
     if (!path.isEmpty()) {
+        if (QFileInfo(path).suffix().isEmpty())
+            path += QStringLiteral(".bmp");
         const ExportResult result =
             image.isNull() ? ExportResult::failure(QStringLiteral("there is no graph image to save"))
                            : writeWholeFile(path, bmpFile(image.constBits(), image.width(), image.height(),

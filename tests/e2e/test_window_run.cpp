@@ -232,7 +232,7 @@ TEST_F(WindowRun, ExportsPauseARunAndResumeIt)
     }
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("out32771.txt"))));
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("out32772.xls"))));
-    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("out32773"))));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("out32773.bmp"))));
 
     // Stopped, after exports made while running: the exports leave it stopped.
     wave().startStop();
