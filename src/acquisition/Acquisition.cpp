@@ -349,12 +349,12 @@ void Acquisition::clearPending()
     d->pending.store(0, std::memory_order_release);
 }
 
-void Acquisition::discardPending()
+void Acquisition::emptyStore()
 {
     // Whatever the clock asked for so far is dropped; a request it makes
     // after this finds `pending` clear when its timer fires, unless the
     // reader has stored a new frame by then, which is then rightly handed over.
+    d->store.clear(&d->pending);
     d->armRequested.store(0, std::memory_order_relaxed);
     d->timer.stop();
-    d->pending.store(0, std::memory_order_release);
 }

@@ -16,7 +16,7 @@
 // end of file, I/O error) is closed at once and looked for again at the same
 // path about once a second: portStatus() says "port PATH is gone; waiting
 // for it to come back" and later "port PATH is back", and assembly starts
-// afresh at the first sync byte. The store is never emptied here.
+// afresh at the first sync byte. The store is emptied only by emptyStore().
 //
 // The hand-off for a test or a window: connect to sampleReady(), read the
 // newest frame of the store, then call clearPending(); the reader stores the
@@ -61,10 +61,10 @@ public:
     // frame and the store's write length are visible), cleared only here.
     bool pending() const;
     void clearPending();
-    // RESET: a stored frame that waits for its hand-off is forgotten, and a
-    // hand-off already armed for it is not delivered. Call after emptying
-    // the store; recording goes on.
-    void discardPending();
+    // RESET: empties the store and forgets a frame that waits for its
+    // hand-off, in one step as far as the reader can tell; a hand-off
+    // already armed for it is not delivered. Recording goes on.
+    void emptyStore();
 
 signals:
     // One stored frame waits for its row.

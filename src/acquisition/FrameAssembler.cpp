@@ -5,9 +5,7 @@
 bool storeFrame(SampleFrame frame, SampleStore &store, std::atomic<std::uint32_t> &pending)
 {
     if (pending.load(std::memory_order_acquire) != 0)
-        return false;
+        return false; // the usual case while a frame waits: no lock taken
     correctTemperature(frame);
-    store.append(frame);
-    pending.store(1, std::memory_order_release);
-    return true;
+    return store.appendUnlessPending(frame, pending);
 }

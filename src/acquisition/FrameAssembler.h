@@ -62,5 +62,7 @@ inline void correctTemperature(SampleFrame &frame)
 // the temperature is corrected, the frame appended (the store publishes its
 // write length with release ordering) and only then `pending` is set
 // (release), so whoever sees `pending` also sees the frame and the length.
+// The store does the last two in one step with its clear(), so RESET never
+// sees a frame appended without its flag, or a flag without its frame.
 // Returns true when the frame was stored.
 bool storeFrame(SampleFrame frame, SampleStore &store, std::atomic<std::uint32_t> &pending);

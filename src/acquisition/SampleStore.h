@@ -38,11 +38,18 @@ public:
     // Reader side: copy the frame into the slot at the write length and
     // advance it, wrapping to 0 after the last slot.
     void append(const SampleFrame &frame);
+    // The same, but only while `pending` is clear, which it then sets
+    // (release): the test, the append and the flag are one step for clear().
+    bool appendUnlessPending(const SampleFrame &frame, std::atomic<std::uint32_t> &pending);
 
     // RESET: the store is empty afterwards; the bytes are left as they are.
-    void clear();
+    // With `pending`, that flag is cleared in the same step, so no frame
+    // stored before can still be waiting afterwards.
+    void clear(std::atomic<std::uint32_t> *pending = nullptr);
 
 private:
+    void appendLocked(const SampleFrame &frame);
+
     struct Free {
         void operator()(SampleFrame *p) const noexcept;
     };

@@ -240,10 +240,9 @@ void Cwave::lastPage() { turnPage(lastPageOf); }
 
 void Cwave::resetRecording()
 {
-    store_.clear();
     // RESET promises an empty recording: a frame that waits for its row is
-    // from before it.
-    acquisition_.discardPending();
+    // from before it, and goes with the store.
+    acquisition_.emptyStore();
     latest_ = LatestReading{};
     pages_ = PageState{};
     resumeAfterExport = 0;
