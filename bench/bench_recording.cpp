@@ -9,12 +9,19 @@
 //   frames written at random moments, beside the bound that the reader's and
 //   the clock's own pacing set: 16 bytes at one byte per 10 ms pass, plus up
 //   to one period, plus the clock's 10 ms poll and the 5 ms hand-off timer.
+// - Reader pace: bytes taken per second from a long run of bytes that never
+//   make a frame (10 s of acquisition alone, no window), beside the hundred
+//   a second that its 10 ms pause before every byte allows at most. What is
+//   left is read from the terminal's input queue through a descriptor opened
+//   before START and never read.
+#include "Acquisition.h"
 #include "BenchSupport.h"
 #include "CMainFrame.h"
 #include "CbreezonApp.h"
 #include "Clist.h"
 #include "Cwave.h"
 #include "Dialogs.h"
+#include "SampleStore.h"
 #include "Simulator.h"
 
 #include <QApplication>
@@ -26,6 +33,9 @@
 
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <thread>
 #include <memory>
 #include <random>
 #include <string>
@@ -39,6 +49,8 @@ namespace {
 constexpr int kPeriodMs = 500; // the period box's first item, "0.5s"
 constexpr double kMeasureSeconds = 20;
 constexpr int kLatencySamples = 200;
+constexpr int kGarbageBytes = 3000; // fits the terminal's 4096-byte input queue
+constexpr double kPaceSeconds = 10;
 
 std::string instrumentPath; // the child instrument's pty, empty if none
 pid_t instrumentPid = -1;
@@ -238,6 +250,45 @@ void rowLatency(benchmark::State &state)
     }
 }
 BENCHMARK(rowLatency)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+void readerPace(benchmark::State &state)
+{
+    Simulator instrument; // its writer is never started: the bytes are written here
+    std::string why;
+    if (!instrument.open(&why)) {
+        state.SkipWithError(why.c_str());
+        for (auto _ : state) {
+        }
+        return;
+    }
+    const int queue = ::open(instrument.slavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    SampleStore store;
+    Acquisition acquisition(store);
+    for (auto _ : state) {
+        if (queue < 0 || acquisition.start(QString::fromStdString(instrument.slavePath()), kPeriodMs) !=
+                             Acquisition::StartResult::Started) {
+            state.SkipWithError("the pseudo-terminal cannot be opened");
+            break;
+        }
+        // START flushed the line; the reader now waits for its first byte.
+        const std::vector<std::uint8_t> garbage(kGarbageBytes, 0x00);
+        instrument.writeRaw(garbage.data(), garbage.size());
+        const auto start = bench::Clock::now();
+        std::this_thread::sleep_for(std::chrono::duration<double>(kPaceSeconds));
+        int left = 0;
+        ::ioctl(queue, FIONREAD, &left);
+        const double elapsed = bench::secondsSince(start);
+        acquisition.stop();
+        state.SetIterationTime(elapsed);
+        if (left <= 0)
+            state.SkipWithError("the reader took every byte: the run was too short to measure its pace");
+        state.counters["bytes_per_s"] = (kGarbageBytes - left) / elapsed;
+        state.counters["bound_bytes_per_s"] = 1000.0 / 10;
+    }
+    if (queue >= 0)
+        ::close(queue);
+}
+BENCHMARK(readerPace)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 } // namespace
 

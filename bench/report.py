@@ -77,6 +77,8 @@ FIGURES = [
      "pacing bound", ("rowLatency", "bound_ms"), "ms", none),
     ("latency frame -> row, 99th percentile", ("rowLatency", "p99_ms"),
      "pacing bound", ("rowLatency", "bound_ms"), "ms", latency_p99),
+    ("reader pace over garbage bytes, 10 s", ("readerPace", "bytes_per_s"),
+     "10 ms pause per byte", ("readerPace", "bound_bytes_per_s"), "B/s", at_most(100, "B/s")),
 ]
 
 UNIT_US = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}

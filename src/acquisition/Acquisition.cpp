@@ -26,6 +26,14 @@ constexpr int kByteWaitMs = 8001;     // one byte, or give up and try again
 constexpr int kSliceMs = 50;          // longest wait without looking at `running`
 constexpr int kHandoffDelayMs = 5;    // the single-shot timer armed per sample
 constexpr milliseconds kReopenEvery{1000};
+
+// Whole milliseconds left until `until`, rounded up: poll() takes whole
+// milliseconds, and a truncated wait would end each pause early (9 ms
+// passes, about 110 bytes a second instead of at most 100).
+long long msUntil(Clock::time_point until)
+{
+    return std::chrono::ceil<milliseconds>(until - Clock::now()).count();
+}
 } // namespace
 
 // The workers never call into Qt. They leave a note in an atomic and wake
@@ -45,7 +53,12 @@ struct Acquisition::Impl {
         }
         timer.setSingleShot(true);
         timer.setInterval(kHandoffDelayMs);
-        QObject::connect(&timer, &QTimer::timeout, &owner, &Acquisition::sampleReady);
+        // A hand-off armed for a frame that RESET discarded meanwhile has
+        // nothing to hand over.
+        QObject::connect(&timer, &QTimer::timeout, &owner, [this] {
+            if (pending.load(std::memory_order_acquire) != 0)
+                emit owner.sampleReady();
+        });
     }
     ~Impl()
     {
@@ -93,8 +106,7 @@ struct Acquisition::Impl {
         for (;;) {
             if (stopRequested())
                 return true;
-            const auto left =
-                std::chrono::duration_cast<milliseconds>(until - Clock::now()).count();
+            const auto left = msUntil(until);
             if (left <= 0)
                 return false;
             pollfd p{stopFd, POLLIN, 0};
@@ -167,8 +179,7 @@ struct Acquisition::Impl {
         for (;;) {
             if (stopRequested())
                 return Wait::Stop;
-            const auto left =
-                std::chrono::duration_cast<milliseconds>(until - Clock::now()).count();
+            const auto left = msUntil(until);
             if (left <= 0)
                 return Wait::NoByte;
             pollfd p[2] = {{port.fd(), POLLIN, 0}, {stopFd, POLLIN, 0}};
@@ -196,8 +207,7 @@ struct Acquisition::Impl {
                 break;
 
             if (!port.isOpen()) {
-                const auto left =
-                    std::chrono::duration_cast<milliseconds>(nextReopen - Clock::now()).count();
+                const auto left = msUntil(nextReopen);
                 if (left > 0 && pause(static_cast<int>(left)))
                     break;
                 nextReopen = Clock::now() + kReopenEvery;
@@ -298,6 +308,9 @@ Acquisition::StartResult Acquisition::start(const QString &path, int periodMs, Q
         return StartResult::ThreadFailed;
     }
 
+    // A frame stored in an earlier run belongs to that run: the new run's
+    // first hand-off is a frame stored after this point.
+    d->pending.store(0, std::memory_order_release);
     d->running.store(1, std::memory_order_release);
     try {
         d->reader = std::thread([impl = d.get()] { impl->readerLoop(); });
@@ -339,4 +352,14 @@ bool Acquisition::handoffArmed() const
 void Acquisition::clearPending()
 {
     d->pending.store(0, std::memory_order_release);
+}
+
+void Acquisition::emptyStore()
+{
+    // Whatever the clock asked for so far is dropped; a request it makes
+    // after this finds `pending` clear when its timer fires, unless the
+    // reader has stored a new frame by then, which is then rightly handed over.
+    d->store.clear(&d->pending);
+    d->armRequested.store(0, std::memory_order_relaxed);
+    d->timer.stop();
 }

@@ -16,7 +16,7 @@
 // end of file, I/O error) is closed at once and looked for again at the same
 // path about once a second: portStatus() says "port PATH is gone; waiting
 // for it to come back" and later "port PATH is back", and assembly starts
-// afresh at the first sync byte. The store is never emptied here.
+// afresh at the first sync byte. The store is emptied only by emptyStore().
 //
 // The hand-off for a test or a window: connect to sampleReady(), read the
 // newest frame of the store, then call clearPending(); the reader stores the
@@ -44,8 +44,8 @@ public:
     // caller's choice do not reach a running clock). On OpenFailed, `whyNot`
     // (if given) gets a plain-words reason for the status bar. On any failure
     // nothing stays open and no thread runs. A running acquisition is
-    // stopped first. `pending` is left as it is: the caller's START step
-    // clears it with clearPending().
+    // stopped first. `pending` is cleared before the threads run, so a frame
+    // stored before START is never handed over.
     StartResult start(const QString &path, int periodMs, QString *whyNot = nullptr);
 
     // Ends both threads (within 200 ms), closes the port. Afterwards no frame
@@ -61,6 +61,10 @@ public:
     // frame and the store's write length are visible), cleared only here.
     bool pending() const;
     void clearPending();
+    // RESET: empties the store and forgets a frame that waits for its
+    // hand-off, in one step as far as the reader can tell; a hand-off
+    // already armed for it is not delivered. Recording goes on.
+    void emptyStore();
 
     // True while a hand-off is armed: the 5 ms timer runs and sampleReady()
     // follows unless stop() comes first.

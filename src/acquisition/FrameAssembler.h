@@ -60,15 +60,16 @@ inline void correctTemperature(SampleFrame &frame)
 // the temperature is corrected, the frame appended (the store publishes its
 // write length with release ordering) and only then `pending` is set
 // (release), so whoever sees `pending` also sees the frame and the length.
-// Returns true when the frame was stored. `Store` is SampleStore; a test puts
-// a stand-in there to watch the order.
+// The store does the append and the flag in one step with its clear(), so
+// RESET never sees a frame appended without its flag, or a flag without its
+// frame. Returns true when the frame was stored. `Store` is SampleStore; a
+// test puts a stand-in there to watch the order.
 template <class Store>
 bool storeFrame(SampleFrame frame, Store &store, std::atomic<std::uint32_t> &pending)
 {
     if (pending.load(std::memory_order_acquire) != 0)
-        return false;
+        return false; // the usual case while a frame waits: no lock taken
     correctTemperature(frame);
-    store.append(frame);
-    pending.store(1, std::memory_order_release);
+    store.append(frame, [&pending] { pending.store(1, std::memory_order_release); });
     return true;
 }

@@ -17,14 +17,14 @@ QList<PortEntry> discoverPorts(const QList<PortEntry> &systemPorts, const QStrin
     QList<PortEntry> ports;
     if (!demoPath.isEmpty())
         ports.append(PortEntry{QString::fromLatin1(kDemoPortName), demoPath});
-    for (const PortEntry &port : systemPorts) {
-        if (port.path.isEmpty())
-            continue;
-        ports.append(PortEntry{port.name.isEmpty() ? port.path : port.name, port.path});
-    }
     for (const QString &path : extraPaths) {
         if (!path.isEmpty())
             ports.append(PortEntry{path, path});
+    }
+    for (const PortEntry &port : systemPorts) {
+        if (port.path.isEmpty() || extraPaths.contains(port.path))
+            continue;
+        ports.append(PortEntry{port.name.isEmpty() ? port.path : port.name, port.path});
     }
     return ports;
 }

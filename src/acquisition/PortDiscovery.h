@@ -17,10 +17,11 @@ QList<PortEntry> systemSerialPorts();
 inline constexpr const char *kDemoPortName = "DEMO";
 
 // The simulated instrument first (when demoPath is not empty), shown as
-// kDemoPortName; then the system's ports in their order; then the device
-// paths given on the command line (--port), each shown as the path itself,
-// since a stable name such as /dev/serial/by-id/... is what the user typed.
-// Every entry is kept, whatever the length of its name; empty paths are
-// skipped.
+// kDemoPortName; then the device paths given on the command line (--port),
+// each shown as the path itself, since a stable name such as
+// /dev/serial/by-id/... is what the user typed, and the first of them is the
+// one selected when there is no DEMO; then the system's ports in their order,
+// less those already given by path. Every entry is kept, whatever the length
+// of its name; empty paths are skipped.
 QList<PortEntry> discoverPorts(const QList<PortEntry> &systemPorts, const QStringList &extraPaths,
                                const QString &demoPath);

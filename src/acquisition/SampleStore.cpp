@@ -17,6 +17,11 @@ void SampleStore::Free::operator()(SampleFrame *p) const noexcept { std::free(p)
 void SampleStore::append(const SampleFrame &frame)
 {
     std::lock_guard lock(writeMutex_);
+    appendLocked(frame);
+}
+
+void SampleStore::appendLocked(const SampleFrame &frame)
+{
     const std::uint32_t offset = length_.load(std::memory_order_relaxed);
     const std::uint32_t index = offset / SampleFrame::kSize;
     slots_[index] = frame;
@@ -27,8 +32,10 @@ void SampleStore::append(const SampleFrame &frame)
     length_.store(next, std::memory_order_release);
 }
 
-void SampleStore::clear()
+void SampleStore::clear(std::atomic<std::uint32_t> *pending)
 {
     std::lock_guard lock(writeMutex_);
     length_.store(0, std::memory_order_release);
+    if (pending)
+        pending->store(0, std::memory_order_release);
 }

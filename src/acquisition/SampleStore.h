@@ -38,11 +38,24 @@ public:
     // Reader side: copy the frame into the slot at the write length and
     // advance it, wrapping to 0 after the last slot.
     void append(const SampleFrame &frame);
+    // The same, then `publish()` (the reader raises `pending` there) in one
+    // step for clear().
+    template <class Publish>
+    void append(const SampleFrame &frame, Publish &&publish)
+    {
+        std::lock_guard lock(writeMutex_);
+        appendLocked(frame);
+        publish();
+    }
 
     // RESET: the store is empty afterwards; the bytes are left as they are.
-    void clear();
+    // With `pending`, that flag is cleared in the same step, so no frame
+    // stored before can still be waiting afterwards.
+    void clear(std::atomic<std::uint32_t> *pending = nullptr);
 
 private:
+    void appendLocked(const SampleFrame &frame);
+
     struct Free {
         void operator()(SampleFrame *p) const noexcept;
     };

@@ -20,8 +20,7 @@ std::string describeOpenError(int error)
         return "in use by another program";
     case EACCES:
     case EPERM:
-        return "permission denied \u2014 the user must be in the group that owns the device, "
-               "such as dialout";
+        return "permission denied \u2014 the user must be in the device's group, such as dialout";
     case ENOTTY:
     case EISDIR:
         return "not a serial port";
@@ -67,7 +66,7 @@ bool SerialPort::open(const std::string &path, std::string *whyNot)
     close();
     auto fail = [&](int error) {
         if (whyNot)
-            *whyNot = path + ": " + describeOpenError(error);
+            *whyNot = describeOpenError(error);
         return false;
     };
 
@@ -95,7 +94,7 @@ bool SerialPort::open(const std::string &path, std::string *whyNot)
         ioctl(fd, TIOCNXCL);
         ::close(fd);
         if (whyNot)
-            *whyNot = path + ": cannot be configured as a serial port (" + std::strerror(error) + ")";
+            *whyNot = std::string("cannot be configured as a serial port (") + std::strerror(error) + ")";
         return false;
     }
     fd_ = fd;

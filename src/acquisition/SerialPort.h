@@ -4,8 +4,8 @@
 // Receive only. Opening takes exclusive use (TIOCEXCL, which root passes,
 // and flock(LOCK_EX | LOCK_NB), which holds between our own programs), so a
 // port that another program holds fails to open. Every failure comes with a
-// plain-words reason for the status bar, e.g.
-//   "/dev/ttyUSB0: in use by another program".
+// plain-words reason for the status bar, e.g. "in use by another program";
+// the caller names the port.
 
 #include <string>
 

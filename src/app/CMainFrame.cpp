@@ -4,13 +4,42 @@
 #include "Clist.h"
 #include "CommandIds.h"
 #include "Cwave.h"
+#include "LockKeys.h"
 
 #include <QAction>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kLockKeysEveryMs = 250;
+
+// The first pane: its text shortened to the room it has when painted, so a
+// long text never pushes the indicators away or loses its reason.
+class StatusPane final : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        const QRect r = contentsRect();
+        p.setPen(palette().color(foregroundRole()));
+        p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                   CMainFrame::fitStatusText(text(), fontMetrics(), r.width()));
+    }
+};
+
+} // namespace
 
 CMainFrame::CMainFrame(std::function<void(int)> onCommand, const QList<PortEntry> &ports, int screenWidth)
     : onCommand_(std::move(onCommand)), store_(std::make_unique<SampleStore>())
@@ -72,6 +101,16 @@ void CMainFrame::addCommand(QAction *action, int id)
 void CMainFrame::buildMenus()
 {
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    // While a menu is open the pane shows the highlighted item's prompt
+    // (nothing for an item without one); "Ready" comes back when it closes.
+    for (QMenu *menu : {file, help}) {
+        connect(menu, &QMenu::aboutToShow, this, [this] { ++openMenus_; });
+        connect(menu, &QMenu::aboutToHide, this, [this] {
+            openMenus_ = std::max(0, openMenus_ - 1);
+            setStatusText(QStringLiteral("Ready"));
+        });
+    }
     addCommand(file->addAction(QStringLiteral("Save TXT")), command_id::saveText);
     addCommand(file->addAction(QStringLiteral("Save Excel")), command_id::saveExcel);
     addCommand(file->addAction(QStringLiteral("Export Graph")), command_id::exportGraph);
@@ -81,7 +120,6 @@ void CMainFrame::buildMenus()
     exit->setToolTip(QStringLiteral("Exit"));
     addCommand(exit, command_id::appExit);
 
-    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(help->addAction(QStringLiteral("HelpTopic")), command_id::helpTopic);
 
     // The standard accelerators, each bound to its command.
@@ -113,21 +151,63 @@ void CMainFrame::buildStatusBar()
     QStatusBar *bar = statusBar();
     bar->setObjectName(QString::number(command_id::statusBar));
     bar->setSizeGripEnabled(false);
-    statusPane_ = new QLabel(QStringLiteral("Ready"));
+    statusPane_ = new StatusPane(QStringLiteral("Ready"));
     statusPane_->setObjectName(QStringLiteral("pane0"));
+    statusPane_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(statusPane_, 1);
-    // The lock-key indicators; their state is not read, so they stay dim.
+    // The lock-key indicators: lit while their key is on, dim when it is
+    // off or when the platform does not tell.
     for (const char *indicator : {"CAP", "NUM", "SCRL"}) {
         auto *label = new QLabel(QString::fromLatin1(indicator));
         label->setObjectName(QString::fromLatin1(indicator));
         label->setEnabled(false);
         bar->addPermanentWidget(label);
+        lockIndicators_.append(label);
     }
+    if (readLockKeys()) {
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, &CMainFrame::showLockKeys);
+        poll->start(kLockKeysEveryMs);
+        showLockKeys();
+    }
+}
+
+void CMainFrame::showLockKeys()
+{
+    const LockKeys keys = readLockKeys().value_or(LockKeys{});
+    const bool on[] = {keys.caps, keys.num, keys.scroll};
+    for (int i = 0; i < lockIndicators_.size(); ++i)
+        lockIndicators_[i]->setEnabled(on[i]);
+}
+
+bool CMainFrame::event(QEvent *event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        if (openMenus_ > 0)
+            setStatusText(static_cast<QStatusTipEvent *>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+QString CMainFrame::fitStatusText(const QString &text, const QFontMetrics &metrics, int width)
+{
+    if (metrics.horizontalAdvance(text) <= width)
+        return text;
+    const qsizetype cut = text.indexOf(QLatin1String(": "));
+    if (cut > 0) {
+        const QString reason = text.mid(cut);
+        const int room = width - metrics.horizontalAdvance(reason);
+        if (room >= width / 4)
+            return metrics.elidedText(text.left(cut), Qt::ElideMiddle, room) + reason;
+    }
+    return metrics.elidedText(text, Qt::ElideRight, width);
 }
 
 void CMainFrame::setStatusText(const QString &text)
 {
     statusPane_->setText(text);
+    statusPane_->setToolTip(text);
     statusPane_->repaint();
 }
 

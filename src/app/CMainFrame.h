@@ -5,6 +5,7 @@
 #include "PortDiscovery.h"
 #include "SampleStore.h"
 
+#include <QFontMetrics>
 #include <QMainWindow>
 
 #include <functional>
@@ -38,16 +39,29 @@ public:
     void setStatusText(const QString &text);
     QString statusText() const;
 
+    // `text` as it fits `width` pixels: whole if it can be; otherwise the
+    // reason after its first ": " stays whole and what comes before it is
+    // shortened in the middle (or, with under a quarter of the width left
+    // for that, the end is cut).
+    static QString fitStatusText(const QString &text, const QFontMetrics &metrics, int width);
+
+protected:
+    // Menu prompts go to the first pane, not over it.
+    bool event(QEvent *event) override;
+
 private:
     void buildMenus();
     void buildStatusBar();
     void addCommand(QAction *action, int id);
+    void showLockKeys();
 
     std::function<void(int)> onCommand_;
     // Created first and released last: both panes and their threads are
     // gone before the store is.
     std::unique_ptr<SampleStore> store_;
     QLabel *statusPane_ = nullptr;
+    QList<QLabel *> lockIndicators_; // CAP, NUM, SCRL
+    int openMenus_ = 0;
     CSplitOverride *splitter_ = nullptr;
     Cwave *wave_ = nullptr;
     Clist *list_ = nullptr;

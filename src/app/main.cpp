@@ -30,8 +30,8 @@ int main(int argc, char **argv)
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Start a simulated instrument and list it first in the port box."));
     const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Add a device path to the port box (may be given more than once), "
-                                                 "e.g. /dev/serial/by-id/usb-..."),
+                                  QStringLiteral("Add a device path to the port box, before the system's ports (may be "
+                                                 "given more than once), e.g. /dev/serial/by-id/usb-..."),
                                   QStringLiteral("PATH"));
     parser.addOption(demo);
     parser.addOption(port);

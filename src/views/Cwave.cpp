@@ -11,6 +11,7 @@
 #include "SampleStore.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPaintEvent>
 #include <QPainter>
@@ -23,6 +24,7 @@ namespace {
 
 const QColor kPanelColour(64, 128, 128);
 const QColor kPanelText(255, 0, 0);
+constexpr int kDroppedItems = 30;
 
 QRect rectOf(int left, int top, int right, int bottom) { return {left, top, right - left, bottom - top}; }
 
@@ -64,6 +66,10 @@ QLineEdit *Cwave::makeBox(int id, const QString &text, int left, int top, int ri
     e->setGeometry(rectOf(left, top, right, bottom));
     e->setReadOnly(true);
     e->setFrame(false);
+    // Read-only boxes wear the dialog colour, not the white of an input.
+    QPalette palette = e->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    e->setPalette(palette);
     e->show();
     return e;
 }
@@ -76,6 +82,10 @@ QComboBox *Cwave::makeCombo(int id, int left, int top, int right, int bottom)
     // natural height within it.
     const QRect r = rectOf(left, top, right, bottom);
     c->setGeometry(r.left(), r.top(), r.width(), std::min(r.height(), c->sizeHint().height()));
+    // A scrolled list below the box, not a menu over it that outgrows the
+    // screen with the 61 periods.
+    c->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+    c->setMaxVisibleItems(kDroppedItems);
     c->show();
     return c;
 }
@@ -186,7 +196,6 @@ void Cwave::startStop()
         QThread::msleep(100);
         startButton_->setText(QStringLiteral("STOP"));
         portBox_->setEnabled(false);
-        acquisition_.clearPending();
         setPageButtonsEnabled(false);
     } else {
         acquisition_.stop();
@@ -231,7 +240,9 @@ void Cwave::lastPage() { turnPage(lastPageOf); }
 
 void Cwave::resetRecording()
 {
-    store_.clear();
+    // RESET promises an empty recording: a frame that waits for its row is
+    // from before it, and goes with the store.
+    acquisition_.emptyStore();
     latest_ = LatestReading{};
     pages_ = PageState{};
     resumeAfterExport = 0;
@@ -329,8 +340,10 @@ void Cwave::exportGraph()
 {
     ExportPause pause(*this);
     const QImage image = graphImage();
-    const QString path = dialogs().savePath(this, QStringLiteral("*.bmp (*.bmp)"), true);
+    QString path = dialogs().savePath(this, QStringLiteral("*.bmp (*.bmp)"), true);
     if (!path.isEmpty()) {
+        if (QFileInfo(path).suffix().isEmpty())
+            path += QStringLiteral(".bmp");
         const ExportResult result =
             image.isNull() ? ExportResult::failure(QStringLiteral("there is no graph image to save"))
                            : writeWholeFile(path, bmpFile(image.constBits(), image.width(), image.height(),

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace {
 
@@ -16,10 +17,22 @@ public:
 
     QString savePath(QWidget *owner, const QString &filter, bool overwritePrompt) override
     {
-        QFileDialog::Options options;
-        if (!overwritePrompt)
-            options |= QFileDialog::DontConfirmOverwrite;
-        return QFileDialog::getSaveFileName(owner, QString(), QString(), filter, nullptr, options);
+        QFileDialog dialog(owner, QString(), QString(), filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        if (!overwritePrompt) {
+            dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        } else {
+            // The name it confirms must be the name written: a name typed
+            // without an extension gets the filter's own here, not later.
+            const QRegularExpressionMatch m =
+                QRegularExpression(QStringLiteral("\\(\\*\\.(\\w+)\\)$")).match(filter);
+            if (m.hasMatch())
+                dialog.setDefaultSuffix(m.captured(1));
+        }
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return {};
+        return dialog.selectedFiles().first();
     }
 };
 

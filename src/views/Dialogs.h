@@ -15,6 +15,8 @@ public:
     virtual void message(QWidget *owner, const QString &caption, const QString &text, MessageIcon icon) = 0;
     // A modal save dialog; returns the chosen full path, or an empty string
     // when the user cancelled. `filter` is in Qt's "Label (*.ext)" form.
+    // Where it confirms overwriting, a name typed without an extension gets
+    // the filter's.
     virtual QString savePath(QWidget *owner, const QString &filter, bool overwritePrompt) = 0;
 };
 

@@ -1,8 +1,11 @@
 #include "Fonts.h"
 
-#include <QFontMetrics>
+#include <QRawFont>
 #include <QStringList>
+#include <QtEndian>
+
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -20,7 +23,61 @@ void installSubstitutes()
     (void)installed;
 }
 
+// Occurrences per thousand characters of English text: the space, then a to z.
+constexpr int kSpaceWeight = 166;
+constexpr int kLetterWeights[26] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 35, 20,
+                                    56, 56, 17, 4,  49, 56, 71, 31, 10, 18, 3,  18, 2};
+
+// Offsets of the fields read from a face's OS/2 table.
+constexpr int kOs2WinAscent = 74;
+constexpr int kOs2WinDescent = 76;
+
 } // namespace
+
+FaceMeasures measureFace(const QRawFont &face)
+{
+    FaceMeasures m;
+    if (!face.isValid())
+        return m;
+    // At one pixel per font unit the advances are the design's, unrounded.
+    const double upem = face.unitsPerEm();
+    if (upem <= 0)
+        return m;
+    QRawFont design(face);
+    design.setPixelSize(upem);
+    const QByteArray os2 = face.fontTable("OS/2");
+    if (os2.size() >= kOs2WinDescent + 2) {
+        const double cell = qFromBigEndian<quint16>(os2.constData() + kOs2WinAscent) +
+                            qFromBigEndian<quint16>(os2.constData() + kOs2WinDescent);
+        if (cell > 0)
+            m.cellPerEm = cell / upem;
+    } else if (design.ascent() + design.descent() > 0) {
+        m.cellPerEm = (design.ascent() + design.descent()) / upem;
+    }
+
+    auto advance = [&](char c) {
+        const QList<quint32> glyphs = design.glyphIndexesForString(QString(QLatin1Char(c)));
+        const QList<QPointF> advances = design.advancesForGlyphIndexes(glyphs);
+        return advances.isEmpty() ? 0.0 : advances.first().x() / upem;
+    };
+    double sum = kSpaceWeight * advance(' ');
+    int weights = kSpaceWeight;
+    for (int i = 0; i < 26; ++i) {
+        sum += kLetterWeights[i] * advance(char('a' + i));
+        weights += kLetterWeights[i];
+    }
+    if (sum > 0)
+        m.averagePerEm = sum / weights;
+    return m;
+}
+
+FontScale fontScale(int height, int width, double cellPerEm, double averagePerEm)
+{
+    FontScale s{std::max(1, int(std::lround(height / cellPerEm))), 100};
+    if (width > 0 && averagePerEm > 0)
+        s.stretch = std::clamp(int(std::lround(100.0 * width / (s.pixelSize * averagePerEm))), 1, 4000);
+    return s;
+}
 
 QFont makeFont(const QString &family, int height, int width)
 {
@@ -30,10 +87,16 @@ QFont makeFont(const QString &family, int height, int width)
     font.setWeight(QFont::Normal);
     font.setItalic(false);
     font.setStyleHint(QFont::AnyStyle, QFont::PreferDefault);
-    if (width > 0) {
-        const int natural = QFontMetrics(font).averageCharWidth();
-        if (natural > 0)
-            font.setStretch(std::clamp(width * 100 / natural, 1, 4000));
-    }
+
+    FaceMeasures m = measureFace(QRawFont::fromFont(font));
+    // SimSun's cell is exactly its em, and every Latin character half an
+    // em: the stand-in keeps SimSun's em and is stretched until its Latin
+    // text is as wide as SimSun's. Arial's stand-in is its metric twin, so
+    // its own tables are Arial's.
+    if (family == QLatin1String("SimSun"))
+        m.cellPerEm = 1.0;
+    const FontScale s = fontScale(height, width, m.cellPerEm, m.averagePerEm);
+    font.setPixelSize(s.pixelSize);
+    font.setStretch(s.stretch);
     return font;
 }

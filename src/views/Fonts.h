@@ -1,7 +1,35 @@
 #pragma once
+// The layout's fonts, sized as the faces it was drawn with size them: a
+// cell height (ascent plus descent, not the em) and an average character
+// width, met by whichever installed face stands in.
+
 #include <QFont>
 #include <QString>
 
-// A font of the given face, `height` pixels high, stretched so that its
-// average character is about `width` pixels wide (0: natural width).
+class QRawFont;
+
+// A face's measures, in ems.
+struct FaceMeasures {
+    double cellPerEm = 1.0;    // win ascent plus win descent
+    double averagePerEm = 0.5; // average width of lowercase Latin text
+};
+
+// Read from the face's own tables: the cell from its OS/2 table (its
+// ascent and descent where it has none), the average from its advances,
+// weighted by how often each lowercase letter and the space occur in text,
+// the rule by which Arial's average-width field (904 of 2048) was computed.
+FaceMeasures measureFace(const QRawFont &face);
+
+struct FontScale {
+    int pixelSize; // the em in whole pixels, as a TrueType face is realised
+    int stretch;   // horizontal stretch in percent, 100: none
+};
+
+// The em and stretch that give a cell `height` pixels high and an average
+// character `width` pixels wide (0: natural width) on a face whose cell is
+// `cellPerEm` and whose average is `averagePerEm`.
+FontScale fontScale(int height, int width, double cellPerEm, double averagePerEm);
+
+// A font of the given face with a cell `height` pixels high and an average
+// character `width` pixels wide (0: natural width).
 QFont makeFont(const QString &family, int height, int width);

@@ -140,7 +140,11 @@ TEST(StoreFrame, FrameIsStoredBeforePendingIsRaised)
     struct WatchedStore {
         const std::atomic<std::uint32_t> &pending;
         std::vector<std::uint32_t> pendingAtAppend;
-        void append(const SampleFrame &) { pendingAtAppend.push_back(pending.load()); }
+        void append(const SampleFrame &, auto publish)
+        {
+            pendingAtAppend.push_back(pending.load());
+            publish();
+        }
     } store{pending, {}};
     ASSERT_TRUE(storeFrame(sample(1), store, pending));
     EXPECT_EQ(store.pendingAtAppend, std::vector<std::uint32_t>{0});

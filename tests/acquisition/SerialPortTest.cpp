@@ -35,10 +35,10 @@ TEST(SerialPortOpen, FailuresSayWhy)
     std::string why;
     EXPECT_FALSE(port.open("/dev/breezon-no-such-port", &why));
     EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(why, "/dev/breezon-no-such-port: no such device");
+    EXPECT_EQ(why, "no such device");
 
     EXPECT_FALSE(port.open("/dev/null", &why));
-    EXPECT_EQ(why, "/dev/null: not a serial port");
+    EXPECT_EQ(why, "not a serial port");
 
     const std::string dir = tempDir();
     ASSERT_FALSE(dir.empty());
@@ -48,9 +48,9 @@ TEST(SerialPortOpen, FailuresSayWhy)
     std::fputs("not a port\n", f);
     std::fclose(f);
     EXPECT_FALSE(port.open(file, &why));
-    EXPECT_EQ(why, file + ": not a serial port");
+    EXPECT_EQ(why, "not a serial port");
     EXPECT_FALSE(port.open(dir, &why));
-    EXPECT_EQ(why, dir + ": not a serial port");
+    EXPECT_EQ(why, "not a serial port");
     std::remove(file.c_str());
     rmdir(dir.c_str());
 }
@@ -65,7 +65,7 @@ TEST(SerialPortOpen, PortInUseFailsAndIsFreeAgainAfterClose)
     SerialPort second;
     std::string why;
     EXPECT_FALSE(second.open(sim.slavePath(), &why));
-    EXPECT_EQ(why, sim.slavePath() + ": in use by another program");
+    EXPECT_EQ(why, "in use by another program");
     // The holder still reads undisturbed.
     const std::uint8_t byte = 0x5A;
     ASSERT_TRUE(sim.writeRaw(&byte, 1));

@@ -117,8 +117,13 @@ TEST_F(Exports, GraphImageIsTheGraphAreaAsA32BitBmp)
     const QSize client = app.frame().wave().clientSize();
     const qint64 rows = (2 * client.height()) / 3 - 10;
     EXPECT_EQ(QFileInfo(path("graph.bmp")).size(), 54 + qint64(client.width()) * 4 * rows);
-    // The name is used as the dialog returned it.
+    // A name with an extension is used as the dialog returned it; one
+    // without gets ".bmp".
     EXPECT_FALSE(QFile::exists(path("graph.bmp.bmp")));
+    run(command_id::exportGraph, path("plain"));
+    run(command_id::exportGraph, path("graph.img"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
+              (QStringList{"graph.bmp", "graph.img", "plain.bmp"}));
 }
 
 } // namespace

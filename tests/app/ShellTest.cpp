@@ -86,6 +86,55 @@ TEST(Shell, StatusBarHasReadyAndThreeIndicators)
     EXPECT_EQ(app.frame().statusText(), QStringLiteral("something"));
 }
 
+// While a menu is open the first pane shows the highlighted item's prompt,
+// nothing for an item without one; "Ready" comes back when the menu closes.
+TEST(Shell, StatusPaneFollowsTheMenus)
+{
+    CbreezonApp app(noPorts(), 1920);
+    app.show();
+    app.frame().setStatusText(QStringLiteral("save txt file successfully"));
+    const QList<QAction *> top = app.frame().menuBar()->actions();
+    const struct {
+        int menu, item;
+        const char *shown;
+    } cases[] = {{0, 4, "Quit the application; prompts to save documents"}, {0, 0, ""}, {0, 2, ""}, {1, 0, ""}};
+    for (const auto &c : cases) {
+        QMenu *menu = top[c.menu]->menu();
+        app.frame().menuBar()->setActiveAction(top[c.menu]); // opens it as a click would
+        ASSERT_TRUE(menu->isVisible());
+        menu->setActiveAction(menu->actions()[c.item]);
+        EXPECT_EQ(app.frame().statusText(), QString::fromUtf8(c.shown)) << c.menu << c.item;
+        menu->hide();
+        EXPECT_EQ(app.frame().statusText(), QStringLiteral("Ready"));
+        app.frame().setStatusText(QStringLiteral("save txt file successfully"));
+    }
+}
+
+// On either frame width the first pane leaves the indicators their place,
+// and a reason with its hint is shown whole, the port's name shortened.
+TEST(Shell, AStatusTextTooLongKeepsItsReason)
+{
+    const QString reason = QStringLiteral(": permission denied \u2014 the user must be in the device's group, such as dialout");
+    const QString shortText = QStringLiteral("Cannot open ttyUSB0") + reason;
+    const QString longText =
+        QStringLiteral("Cannot open /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4E5F6-if00-port0") + reason;
+    for (int screen : {800, 1920}) {
+        CbreezonApp app(noPorts(), screen);
+        app.show();
+        app.frame().setStatusText(longText);
+        QStatusBar *bar = app.frame().statusBar();
+        auto *pane = bar->findChild<QLabel *>(QStringLiteral("pane0"));
+        EXPECT_LT(pane->geometry().right(), bar->findChild<QLabel *>(QStringLiteral("CAP"))->geometry().left());
+        const QFontMetrics metrics = pane->fontMetrics();
+        const int width = pane->contentsRect().width();
+        EXPECT_EQ(CMainFrame::fitStatusText(shortText, metrics, width), shortText) << screen;
+        const QString shown = CMainFrame::fitStatusText(longText, metrics, width);
+        EXPECT_TRUE(shown.startsWith(QStringLiteral("Cannot open /dev"))) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(reason)) << shown.toStdString();
+        EXPECT_LE(metrics.horizontalAdvance(shown), width);
+    }
+}
+
 TEST(Shell, MenusCarryTheirTextsAndCommands)
 {
     CbreezonApp app(noPorts(), 1920);

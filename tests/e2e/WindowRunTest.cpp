@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -129,7 +130,7 @@ TEST_F(WindowRun, AHeldPortGivesOpenPortErrorAndStaysIdle)
     EXPECT_EQ(dialogs.messages.back().text, QStringLiteral("open port error"));
     EXPECT_EQ(startCaption(), QStringLiteral("START"));
     EXPECT_TRUE(wave().findChild<QComboBox *>(controlName(control_id::portBox))->isEnabled());
-    EXPECT_NE(app->frame().statusText(), QStringLiteral("Ready"));
+    EXPECT_EQ(app->frame().statusText(), QStringLiteral("Cannot open DEMO: in use by another program"));
 }
 
 TEST_F(WindowRun, ResetWhileRecordingEmptiesTheStoreAndRecordingGoesOn)
@@ -152,6 +153,47 @@ TEST_F(WindowRun, ResetWhileRecordingEmptiesTheStoreAndRecordingGoesOn)
     EXPECT_EQ(list().cellText(0, 0), QStringLiteral("0"));
     EXPECT_EQ(startCaption(), QStringLiteral("STOP"));
     wave().startStop();
+}
+
+// A frame stored but not yet handed over, then RESET (after STOP, or while
+// running) and START: the new recording starts with a frame sent after
+// RESET, and holds as many rows as stored frames.
+TEST_F(WindowRun, ResetDiscardsAFrameThatWaitsForItsRow)
+{
+    FrameFields old;
+    old.humidity = 509;
+    old.temperature = 246;
+    old.reading = 538;
+    FrameFields fresh;
+    fresh.humidity = 436;
+    fresh.temperature = 213;
+    fresh.reading = 120;
+    auto send = [&](const FrameFields &f) {
+        const SampleFrame frame = wireFrame(f);
+        return simulator.writeRaw(frame.bytes.data(), frame.bytes.size());
+    };
+    for (bool stopFirst : {true, false}) {
+        wave().startStop();
+        ASSERT_TRUE(send(old));
+        // Stored and not handed over: no event is handled while waiting.
+        for (int waited = 0; !wave().acquisition().pending() && waited < 3000; waited += 5)
+            QThread::msleep(5);
+        ASSERT_TRUE(wave().acquisition().pending()) << stopFirst;
+        if (stopFirst)
+            wave().startStop();
+        wave().onCommand(control_id::reset);
+        if (stopFirst)
+            wave().startStop();
+        ASSERT_TRUE(send(fresh));
+        ASSERT_TRUE(waitForRows(1, 5000)) << stopFirst;
+        QTest::qWait(700); // a stale second row would come within a period
+        wave().startStop();
+        EXPECT_EQ(list().itemCount(), 1) << stopFirst;
+        EXPECT_EQ(app->frame().store().sampleCount(), 1u) << stopFirst;
+        EXPECT_EQ(list().cellText(0, 4), humidityText(fresh.humidity)) << stopFirst;
+        EXPECT_EQ(list().cellText(0, 6), temperatureText(fresh.temperature, false)) << stopFirst;
+        wave().onCommand(control_id::reset);
+    }
 }
 
 TEST_F(WindowRun, ExportsPauseARunAndResumeIt)
@@ -196,7 +238,7 @@ TEST_F(WindowRun, ExportsPauseARunAndResumeIt)
     }
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("out32771.txt"))));
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("out32772.xls"))));
-    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("out32773"))));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("out32773.bmp"))));
 
     // Stopped, after exports made while running: the exports leave it stopped.
     wave().startStop();

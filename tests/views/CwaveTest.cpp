@@ -6,6 +6,8 @@
 #include "SampleStore.h"
 #include "ScriptedDialogs.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QGuiApplication>
@@ -107,6 +109,11 @@ TEST_F(WaveFixture, ControlsSitWhereTheClientHeightPutsThem)
         EXPECT_TRUE(edit->isReadOnly());
         EXPECT_FALSE(edit->hasFrame());
     }
+    // Read-only boxes wear the dialog colour (seen where no text is).
+    const QImage image = render();
+    for (const auto &b : boxes)
+        EXPECT_EQ(image.pixelColor(b.rect.right() - 2, b.rect.bottom() - 1),
+                  QApplication::palette().color(QPalette::Window)) << b.id;
     auto *period = child<QComboBox>(control_id::periodBox);
     auto *port = child<QComboBox>(control_id::portBox);
     ASSERT_TRUE(period && port);
@@ -139,6 +146,23 @@ TEST_F(WaveFixture, PeriodBoxHoldsSixtyOneItemsInOrder)
     EXPECT_EQ(wave->periodMs(), 1000);
     period->setCurrentIndex(60);
     EXPECT_EQ(wave->periodMs(), 60000);
+}
+
+// Both drop-downs open as a list below the box, scrolled beyond 30 items.
+TEST_F(WaveFixture, DropDownsOpenAsAScrolledListBelowTheBox)
+{
+    build({{"ttyUSB1", "/dev/ttyUSB1"}, {"ttyS0", "/dev/ttyS0"}});
+    wave->show();
+    for (int id : {control_id::periodBox, control_id::portBox}) {
+        auto *box = child<QComboBox>(id);
+        box->showPopup();
+        QAbstractItemView *view = box->view();
+        ASSERT_TRUE(view->isVisible()) << id;
+        EXPECT_GE(view->mapToGlobal(QPoint(0, 0)).y(), box->mapToGlobal(QPoint(0, box->height())).y()) << id;
+        const int rows = view->viewport()->height() / view->sizeHintForRow(0);
+        EXPECT_EQ(rows, std::min(box->count(), 30)) << id;
+        box->hidePopup();
+    }
 }
 
 TEST_F(WaveFixture, PortBoxKeepsTheGivenOrderAndSelectsTheFirst)

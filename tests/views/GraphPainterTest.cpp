@@ -1,9 +1,14 @@
+#include "Fonts.h"
 #include "GraphPainter.h"
 #include "SampleStore.h"
 
+#include <QFontMetricsF>
 #include <QImage>
+#include <QRawFont>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -237,3 +242,42 @@ TEST_F(GraphPainting, StoreStartingAgainShowsAnEmptyPage)
 }
 
 } // namespace
+
+// Each font has the cell height and average character width the layout asks
+// for, measured on the face that draws it: the cell from its OS/2 table, the
+// average as the lowercase-weighted mean of its rendered advances.
+TEST(Fonts, CellAndAverageWidthAreTheLayoutsOnTheFaceThatDrawsThem)
+{
+    auto os2 = [](const QRawFont &face, int offset) {
+        return qFromBigEndian<quint16>(face.fontTable("OS/2").constData() + offset);
+    };
+    const QString weighted = QStringLiteral(" abcdefghijklmnopqrstuvwxyz");
+    const int weights[27] = {166, 64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 35, 20,
+                             56,  56, 17, 4,  49, 56,  71, 31, 10, 18, 3, 18, 2};
+
+    // Arial's stand-in is its metric twin: its tables give Arial's published
+    // cell (1854 + 434 of 2048) and average width (904).
+    QFont twin(QStringLiteral("Liberation Sans"));
+    twin.setPixelSize(10);
+    const QRawFont liberation = QRawFont::fromFont(twin);
+    ASSERT_EQ(liberation.familyName(), QStringLiteral("Liberation Sans"));
+    EXPECT_EQ(os2(liberation, 74) + os2(liberation, 76), 2288);
+    EXPECT_EQ(int(measureFace(liberation).averagePerEm * 2048), 904);
+
+    const struct {
+        const char *family;
+        int height, width;
+        double cellPerEm; // of the original face
+    } cases[] = {{"Arial", 25, 10, 2288.0 / 2048}, {"Arial", 14, 5, 2288.0 / 2048},
+                 {"SimSun", 20, 6, 1.0}, {"SimSun", 25, 10, 1.0}};
+    for (const auto &c : cases) {
+        const QFont font = makeFont(QString::fromLatin1(c.family), c.height, c.width);
+        const double cell = font.pixelSize() * c.cellPerEm;
+        EXPECT_LE(std::abs(cell - c.height), c.cellPerEm / 2) << c.family << c.height;
+        const QFontMetricsF metrics(font);
+        double sum = 0;
+        for (int i = 0; i < 27; ++i)
+            sum += weights[i] * metrics.horizontalAdvance(weighted.at(i));
+        EXPECT_NEAR(sum / 1000, c.width, 0.25) << c.family << c.height;
+    }
+}
