@@ -20,6 +20,7 @@ QString recorderUsage()
         "  --csv FILE     append each row to FILE as comma-separated UTF-8\n"
         "  --xls FILE     write the spreadsheet file FILE when the run ends\n"
         "  --help         show this text\n"
+        "  --version      show the version\n"
         "\n"
         "It stops after N rows, S seconds, or on SIGINT or SIGTERM, whichever comes first.\n"
         "Exit status: 0 done, 2 usage error, 3 the port cannot be opened, 4 a file cannot be written.\n");
