@@ -5,12 +5,14 @@
 QString recorderUsage()
 {
     return QStringLiteral(
-        "Usage: breezon-record (--port PATH | --demo) [--period P] [--rows N] [--seconds S]\n"
-        "                      [--txt FILE] [--csv FILE] [--xls FILE]\n"
-        "\n"
+        // The shape (Usage:, "or:", Options:) is the one help2man reads into
+        // the manual page's synopsis and options.
+        "Usage: breezon-record --port PATH [OPTION]...\n"
+        "  or:  breezon-record --demo [OPTION]...\n"
         "Records the anemometer's readings without a window, one row per sampling period,\n"
         "printing each row to standard output as it arrives.\n"
         "\n"
+        "Options:\n"
         "  --port PATH    the instrument's serial device, e.g. /dev/serial/by-id/usb-...\n"
         "  --demo         record from a simulated instrument instead\n"
         "  --period P     sampling period: 0.5, or whole seconds 1 to 60 (default 1)\n"
