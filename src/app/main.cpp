@@ -11,15 +11,29 @@
 
 #include <memory>
 #include <new>
+#include <string_view>
+
+namespace {
+
+// The help and version texts need no display: over ssh, or while the manual
+// pages are built, a QApplication would abort for want of one.
+bool asksForTextOnly(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "-h" || a == "-?" || a == "--help" || a == "--help-all" || a == "-v" || a == "--version")
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
-    QApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
     QCoreApplication::setApplicationName(QStringLiteral("breezon"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
-    QSettings::setDefaultFormat(QSettings::NativeFormat);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/breezon.svg")));
+    QCoreApplication::setApplicationVersion(QStringLiteral(BREEZON_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -35,6 +49,18 @@ int main(int argc, char **argv)
                                   QStringLiteral("PATH"));
     parser.addOption(demo);
     parser.addOption(port);
+
+    if (asksForTextOnly(argc, argv)) {
+        // process() prints the text and exits; it returns only when the
+        // word was an option's value (--port --help), and then the window
+        // starts as usual.
+        QCoreApplication textOnly(argc, argv);
+        parser.process(textOnly);
+    }
+
+    QApplication application(argc, argv);
+    QSettings::setDefaultFormat(QSettings::NativeFormat);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/breezon.svg")));
     parser.process(application);
 
     std::unique_ptr<Simulator> simulator;

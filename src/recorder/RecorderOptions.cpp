@@ -14,35 +14,47 @@ QString RecorderOptions::output(const QString &flag) const
 
 QString recorderUsage()
 {
-    QString synopsis = QStringLiteral("Usage: breezon-record (--port PATH | --demo) [--period P] [--rows N] [--seconds S]\n"
-                                      "                     ");
-    QString options;
-    int width = 22;
+    // The shape (Usage:, "or:", Options:) is the one help2man reads into
+    // the manual page's synopsis and options.
+    QString outputs;
     for (const OutputOption &o : outputOptions()) {
         const QString item = o.valueName.isEmpty() ? o.flag : o.flag + QLatin1Char(' ') + o.valueName;
-        if (width + item.size() + 3 > 92) {
-            synopsis += QStringLiteral("\n                     ");
-            width = 22;
-        }
-        synopsis += QStringLiteral(" [%1]").arg(item);
-        width += int(item.size()) + 3;
-        options += QStringLiteral("  %1 %2\n").arg(item.leftJustified(22), o.help);
+        outputs += QStringLiteral("  %1 %2
+").arg(item.leftJustified(22), o.help);
     }
-    return synopsis +
-           QStringLiteral("\n\n"
-                          "Records the anemometer's readings without a window, one row per sampling period,\n"
-                          "printing each row to standard output as it arrives.\n"
-                          "\n"
-                          "  --port PATH            the instrument's serial device, e.g. /dev/serial/by-id/usb-...\n"
-                          "  --demo                 record from a simulated instrument instead\n"
-                          "  --period P             sampling period: 0.5, or whole seconds 1 to 60 (default 1)\n"
-                          "  --rows N               stop after N rows\n"
-                          "  --seconds S            stop after S seconds\n") +
-           options +
-           QStringLiteral("  --help                 show this text\n"
-                          "\n"
-                          "It stops after N rows, S seconds, or on SIGINT or SIGTERM, whichever comes first.\n"
-                          "Exit status: 0 done, 2 usage error, 3 the port cannot be opened, 4 a file cannot be written.\n");
+    return QStringLiteral("Usage: breezon-record --port PATH [OPTION]...
+"
+                          "  or:  breezon-record --demo [OPTION]...
+"
+                          "Records the anemometer's readings without a window, one row per sampling period,
+"
+                          "printing each row to standard output as it arrives.
+"
+                          "
+"
+                          "Options:
+"
+                          "  --port PATH            the instrument's serial device, e.g. /dev/serial/by-id/usb-...
+"
+                          "  --demo                 record from a simulated instrument instead
+"
+                          "  --period P             sampling period: 0.5, or whole seconds 1 to 60 (default 1)
+"
+                          "  --rows N               stop after N rows
+"
+                          "  --seconds S            stop after S seconds
+") +
+           outputs +
+           QStringLiteral("  --help                 show this text
+"
+                          "  --version              show the version
+"
+                          "
+"
+                          "It stops after N rows, S seconds, or on SIGINT or SIGTERM, whichever comes first.
+"
+                          "Exit status: 0 done, 2 usage error, 3 the port cannot be opened, 4 a file cannot be written.
+");
 }
 
 std::optional<int> parsePeriod(const QString &text)

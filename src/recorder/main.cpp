@@ -27,6 +27,12 @@ int main(int argc, char **argv)
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("breezon-record"));
 
+    // Answered before anything else is looked at, as help2man and packagers expect.
+    if (application.arguments().contains(QStringLiteral("--version"))) {
+        std::fputs("breezon-record " BREEZON_VERSION "\n", stdout);
+        return 0;
+    }
+
     const RecorderArgs args = parseRecorderArgs(application.arguments().mid(1));
     if (args.help) {
         std::fputs(qPrintable(recorderUsage()), stdout);
