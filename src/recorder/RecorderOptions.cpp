@@ -19,42 +19,25 @@ QString recorderUsage()
     QString outputs;
     for (const OutputOption &o : outputOptions()) {
         const QString item = o.valueName.isEmpty() ? o.flag : o.flag + QLatin1Char(' ') + o.valueName;
-        outputs += QStringLiteral("  %1 %2
-").arg(item.leftJustified(22), o.help);
+        outputs += QStringLiteral("  %1 %2\n").arg(item.leftJustified(22), o.help);
     }
-    return QStringLiteral("Usage: breezon-record --port PATH [OPTION]...
-"
-                          "  or:  breezon-record --demo [OPTION]...
-"
-                          "Records the anemometer's readings without a window, one row per sampling period,
-"
-                          "printing each row to standard output as it arrives.
-"
-                          "
-"
-                          "Options:
-"
-                          "  --port PATH            the instrument's serial device, e.g. /dev/serial/by-id/usb-...
-"
-                          "  --demo                 record from a simulated instrument instead
-"
-                          "  --period P             sampling period: 0.5, or whole seconds 1 to 60 (default 1)
-"
-                          "  --rows N               stop after N rows
-"
-                          "  --seconds S            stop after S seconds
-") +
+    return QStringLiteral("Usage: breezon-record --port PATH [OPTION]...\n"
+                          "  or:  breezon-record --demo [OPTION]...\n"
+                          "Records the anemometer's readings without a window, one row per sampling period,\n"
+                          "printing each row to standard output as it arrives.\n"
+                          "\n"
+                          "Options:\n"
+                          "  --port PATH            the instrument's serial device, e.g. /dev/serial/by-id/usb-...\n"
+                          "  --demo                 record from a simulated instrument instead\n"
+                          "  --period P             sampling period: 0.5, or whole seconds 1 to 60 (default 1)\n"
+                          "  --rows N               stop after N rows\n"
+                          "  --seconds S            stop after S seconds\n") +
            outputs +
-           QStringLiteral("  --help                 show this text
-"
-                          "  --version              show the version
-"
-                          "
-"
-                          "It stops after N rows, S seconds, or on SIGINT or SIGTERM, whichever comes first.
-"
-                          "Exit status: 0 done, 2 usage error, 3 the port cannot be opened, 4 a file cannot be written.
-");
+           QStringLiteral("  --help                 show this text\n"
+                          "  --version              show the version\n"
+                          "\n"
+                          "It stops after N rows, S seconds, or on SIGINT or SIGTERM, whichever comes first.\n"
+                          "Exit status: 0 done, 2 usage error, 3 the port cannot be opened, 4 a file cannot be written.\n");
 }
 
 std::optional<int> parsePeriod(const QString &text)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <vector>
 
 namespace {
@@ -140,7 +142,7 @@ TEST(StoreFrame, FrameIsStoredBeforePendingIsRaised)
     struct WatchedStore {
         const std::atomic<std::uint32_t> &pending;
         std::vector<std::uint32_t> pendingAtAppend;
-        void append(const SampleFrame &, auto publish)
+        void append(const SampleFrame &, const std::function<void()> &publish)
         {
             pendingAtAppend.push_back(pending.load());
             publish();
