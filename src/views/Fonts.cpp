@@ -68,6 +68,11 @@ FaceMeasures measureFace(const QRawFont &face)
     }
     if (sum > 0)
         m.averagePerEm = sum / weights;
+    double digits = 0;
+    for (char c = '0'; c <= '9'; ++c)
+        digits += advance(c);
+    if (digits > 0)
+        m.digitPerEm = digits / 10;
     return m;
 }
 
@@ -90,11 +95,15 @@ QFont makeFont(const QString &family, int height, int width)
 
     FaceMeasures m = measureFace(QRawFont::fromFont(font));
     // SimSun's cell is exactly its em, and every Latin character half an
-    // em: the stand-in keeps SimSun's em and is stretched until its Latin
-    // text is as wide as SimSun's. Arial's stand-in is its metric twin, so
-    // its own tables are Arial's.
-    if (family == QLatin1String("SimSun"))
+    // em, so the width asked for is every character's. The stand-in keeps
+    // SimSun's em and is stretched until its digits, which are nearly all
+    // this program writes in that face, are as wide as SimSun's (its own
+    // lowercase is narrower than its digits: times would not fit the list).
+    // Arial's stand-in is its metric twin, so its own tables are Arial's.
+    if (family == QLatin1String("SimSun")) {
         m.cellPerEm = 1.0;
+        m.averagePerEm = m.digitPerEm;
+    }
     const FontScale s = fontScale(height, width, m.cellPerEm, m.averagePerEm);
     font.setPixelSize(s.pixelSize);
     font.setStretch(s.stretch);

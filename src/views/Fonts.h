@@ -12,6 +12,7 @@ class QRawFont;
 struct FaceMeasures {
     double cellPerEm = 1.0;    // win ascent plus win descent
     double averagePerEm = 0.5; // average width of lowercase Latin text
+    double digitPerEm = 0.5;   // average width of the digits 0 to 9
 };
 
 // Read from the face's own tables: the cell from its OS/2 table (its
