@@ -1,5 +1,6 @@
 #include "XlsxWriter.h"
 
+#include "PosixFile.h"
 #include "SpreadsheetApp.h"
 #include "ZipCheck.h"
 
@@ -35,22 +36,6 @@ QString systemError(int error)
 [[noreturn]] void fail(const QString &path, const QString &why)
 {
     throw Error(QStringLiteral("Cannot save \"%1\": %2").arg(QDir::toNativeSeparators(path), why));
-}
-
-// The process umask, without changing it (other threads may create files).
-mode_t currentUmask()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith("Umask:")) {
-                bool ok = false;
-                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
-                if (ok)
-                    return mode_t(mask);
-            }
-    }
-    return 022;
 }
 
 // Rows of one column that must be written although they may hold no text:
@@ -271,16 +256,6 @@ void writeCells(lxw_worksheet *ws, std::vector<ColumnPlan> &plans, const QString
     }
 }
 
-struct TempFile {
-    QString path;
-    bool keep = false;
-    ~TempFile()
-    {
-        if (!keep && !path.isEmpty())
-            ::unlink(QFile::encodeName(path).constData());
-    }
-};
-
 // Flushes what libxlsxwriter has buffered for a sheet and tells whether its
 // temporary files took every byte; it does not check them itself.
 bool sheetDataWritten(lxw_worksheet *ws, std::uint64_t &bytes)
@@ -311,26 +286,22 @@ void writeXlsxFile(const Workbook &book, const QString &path)
         fail(path, systemError(EISDIR));
     if (target.exists() && !target.isFile())
         fail(path, QStringLiteral("it is not a regular file"));
-    const QString folder = target.absolutePath();
-
-    // A temporary name beside the final one, so the rename cannot cross
-    // file systems and libxlsxwriter's own temporary data lands on the same
-    // disk as the file.
-    TempFile temp;
-    QByteArray pattern = QFile::encodeName(folder + QLatin1String("/.") + target.fileName() + QLatin1String(".XXXXXX"));
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        fail(path, systemError(errno));
-    temp.path = QFile::decodeName(pattern);
-    ::fchmod(fd, 0666 & ~currentUmask());
-    ::close(fd);
+    // A temporary name beside the final one (a link is written through), so
+    // the rename cannot cross file systems and libxlsxwriter's own temporary
+    // data lands on the same disk as the file.
+    posix_file::AtomicFile temp(path);
+    if (!temp.begin())
+        fail(path, temp.error());
+    if (temp.temporaryPath().isEmpty())
+        fail(path, QStringLiteral("it is not a regular file"));
+    const QString folder = QFileInfo(temp.temporaryPath()).absolutePath();
 
     const QByteArray tmpdir = QFile::encodeName(folder);
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = const_cast<char *>(tmpdir.constData());
     options.use_zip64 = LXW_FALSE;
-    lxw_workbook *wb = workbook_new_opt(QFile::encodeName(temp.path).constData(), &options);
+    lxw_workbook *wb = workbook_new_opt(QFile::encodeName(temp.temporaryPath()).constData(), &options);
     if (!wb)
         fail(path, QStringLiteral("out of memory"));
 
@@ -390,7 +361,7 @@ void writeXlsxFile(const Workbook &book, const QString &path)
         fail(path, why);
     }
 
-    const ZipCheckResult whole = checkZipPackage(temp.path);
+    const ZipCheckResult whole = checkZipPackage(temp.temporaryPath());
     if (!whole.ok())
         fail(path, QStringLiteral("the file written is incomplete: %1 (is the disk full?)").arg(whole.problem));
     for (const auto &[member, bytes] : sheetBytes) {
@@ -401,17 +372,8 @@ void writeXlsxFile(const Workbook &book, const QString &path)
     }
 
     // On disk before it takes the final name.
-    const int sync = ::open(QFile::encodeName(temp.path).constData(), O_RDONLY | O_CLOEXEC);
-    if (sync < 0 || ::fsync(sync) != 0) {
-        const int error = errno;
-        if (sync >= 0)
-            ::close(sync);
-        fail(path, systemError(error));
-    }
-    ::close(sync);
-    if (::rename(QFile::encodeName(temp.path).constData(), QFile::encodeName(path).constData()) != 0)
-        fail(path, systemError(errno));
-    temp.keep = true;
+    if (!temp.commit())
+        fail(path, temp.error());
 }
 
 } // namespace sheet

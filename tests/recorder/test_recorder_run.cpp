@@ -84,8 +84,8 @@ TEST(RecorderRun, RowsGoToStdoutAndEveryFileAsTheWindowWouldSaveThem)
 
     const QList<QByteArray> csv = readAll(csvPath).split('\n');
     ASSERT_EQ(csv.size(), 5); // header, three records, nothing after the last "\r\n"
-    EXPECT_TRUE(csv[0].startsWith("No.,Time,Value"));
-    EXPECT_TRUE(csv[1].startsWith("0," + rows.cellText(0, 1).toUtf8() + ","));
+    EXPECT_TRUE(csv[0].startsWith("Timestamp,No.,Time,Value"));
+    EXPECT_TRUE(csv[1].startsWith(rows.timestamp(0).isoText().toUtf8() + ",0," + rows.cellText(0, 1).toUtf8() + ","));
     EXPECT_TRUE(csv[3].endsWith(rows.cellText(2, 7).toUtf8() + "\r"));
 
     // The spreadsheet file is written at the end, under exactly the name given.
