@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <pty.h>
+#include <unistd.h>
 
 namespace {
 
@@ -109,6 +111,30 @@ TEST(RecorderRun, APortThatCannotBeOpenedEndsTheRunAtOnce)
     EXPECT_TRUE(said.contains("/nonexistent/ttyUSB9"));
     std::fclose(out);
     std::fclose(err);
+}
+
+// A port that opens but never sends: told while it lasts, and a run
+// without a row ends with its own status.
+TEST(RecorderRun, ASilentPortIsToldAndEndsWithStatus5)
+{
+    int master = -1, slave = -1;
+    char name[256];
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    RecorderOptions o;
+    o.port = QString::fromLatin1(name);
+    o.seconds = 1;
+    o.noDataAfterMs = 200;
+    std::FILE *out = std::tmpfile();
+    std::FILE *err = std::tmpfile();
+    Recorder recorder(o, out, err);
+    EXPECT_EQ(runToEnd(recorder), Recorder::kNoData);
+    const QByteArray said = readStream(err);
+    EXPECT_GE(said.count("no data from " + QByteArray(name) + " for 0 s: is the instrument on and sending?"), 2)
+        << said.toStdString();
+    std::fclose(out);
+    std::fclose(err);
+    ::close(slave);
+    ::close(master);
 }
 
 } // namespace
