@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
@@ -36,6 +37,15 @@ QString systemError(int error)
 [[noreturn]] void fail(const QString &path, const QString &why)
 {
     throw Error(QStringLiteral("Cannot save \"%1\": %2").arg(QDir::toNativeSeparators(path), why));
+}
+
+// A number cell's text back to its value, whatever the locale's decimal
+// point.
+double numberOf(const std::string &text)
+{
+    double v = 0;
+    std::from_chars(text.data(), text.data() + text.size(), v);
+    return v;
 }
 
 // Rows of one column that must be written although they may hold no text:
@@ -219,18 +229,21 @@ void writeCells(lxw_worksheet *ws, std::vector<ColumnPlan> &plans, const QString
         for (ColumnPlan *p : active) {
             if (p->nextRow() == row) {
                 bool hasText = false;
+                bool number = false;
                 if (p->texts) {
                     const auto *t = p->texts;
                     const bool inRun = p->runIndex < t->runRows() && t->first + p->runIndex == row;
                     if (p->other != t->others.end() && p->other->first == row) {
                         text = p->other->second;
                         hasText = true;
+                        number = t->otherNumbers.count(row) != 0;
                         ++p->other;
                     } else if (inRun) {
                         const std::size_t i = std::size_t(p->runIndex);
                         const std::size_t begin = i == 0 ? 0 : t->ends[i - 1];
                         text.assign(t->bytes.data() + begin, t->ends[i] - begin);
                         hasText = true;
+                        number = i < t->runNumbers.size() && t->runNumbers[i];
                     }
                     if (inRun)
                         ++p->runIndex;
@@ -245,7 +258,9 @@ void writeCells(lxw_worksheet *ws, std::vector<ColumnPlan> &plans, const QString
                 }
                 const lxw_row_t r = lxw_row_t(row - 1);
                 const lxw_col_t c = lxw_col_t(p->column - 1);
-                if (hasText && !text.empty())
+                if (hasText && number)
+                    check(worksheet_write_number(ws, r, c, numberOf(text), format), path);
+                else if (hasText && !text.empty())
                     check(worksheet_write_string(ws, r, c, text.c_str(), format), path);
                 else if (blank && format)
                     check(worksheet_write_blank(ws, r, c, format), path);
