@@ -140,7 +140,7 @@ void Recorder::checkGone()
     }
     if (!goneTold_) {
         goneTold_ = true;
-        say(QStringLiteral("standard output is closed; recording goes on into the files"));
+        say(QStringLiteral("standard output is closed; recording goes on into the other outputs"));
     }
 }
 
