@@ -71,14 +71,14 @@ void LiveFile::adopt(int fd, bool sync)
     sync_ = sync;
 }
 
-bool LiveFile::writeOne(const QByteArray &record)
+bool LiveFile::writeOne(const QByteArray &records)
 {
-    // Where this record starts: the end for an appending descriptor, else
+    // Where these records start: the end for an appending descriptor, else
     // the current offset (standard output redirected with ">").
     const int flags = ::fcntl(fd_, F_GETFL);
     const off_t start = ::lseek(fd_, 0, (flags >= 0 && (flags & O_APPEND)) ? SEEK_END : SEEK_CUR);
     std::size_t written = 0;
-    bool ok = posix_file::writeAll(fd_, record.constData(), std::size_t(record.size()), &written);
+    bool ok = posix_file::writeAll(fd_, records.constData(), std::size_t(records.size()), &written);
     // A pipe or a terminal cannot be synced (EINVAL) but took the bytes.
     if (ok && sync_ && ::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS)
         ok = false;
@@ -86,8 +86,8 @@ bool LiveFile::writeOne(const QByteArray &record)
         return true;
     errno_ = errno;
     error_ = posix_file::errorText(errno_);
-    // No torn line: what went out of the record is taken back, and the
-    // whole record is written again later. A pipe cannot be cut (and takes
+    // No torn line: what went out of the records is taken back, and they
+    // are written again, whole, later. A pipe cannot be cut (and takes
     // a short record whole or not at all).
     if ((written > 0 || sync_) && start >= 0 && ::ftruncate(fd_, start) == 0)
         ::lseek(fd_, start, SEEK_SET);
@@ -106,10 +106,17 @@ bool LiveFile::retry()
 {
     if (fd_ < 0)
         return waiting_.empty();
+    // After a long outage many rows wait: they go out in large writes with
+    // one sync each, not one sync a row.
+    constexpr qsizetype kBatchBytes = 1 << 20;
     while (!waiting_.empty()) {
-        if (!writeOne(waiting_.front()))
+        std::size_t count = 1;
+        QByteArray batch = waiting_.front();
+        while (count < waiting_.size() && batch.size() + waiting_[count].size() <= kBatchBytes)
+            batch += waiting_[count++];
+        if (!writeOne(batch))
             return false;
-        waiting_.pop_front();
+        waiting_.erase(waiting_.begin(), waiting_.begin() + std::ptrdiff_t(count));
     }
     error_.clear();
     errno_ = 0;

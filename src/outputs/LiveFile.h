@@ -49,7 +49,7 @@ public:
     int errorNumber() const { return errno_; }
 
 private:
-    bool writeOne(const QByteArray &record);
+    bool writeOne(const QByteArray &records);
 
     int fd_ = -1;
     bool owned_ = true;
