@@ -286,7 +286,7 @@ Acquisition::~Acquisition()
     stop();
 }
 
-Acquisition::StartResult Acquisition::start(const QString &path, int periodMs, QString *whyNot)
+Acquisition::StartResult Acquisition::start(const QString &path, int periodMs, QString *whyNot, bool waitForPort)
 {
     stop();
 
@@ -296,7 +296,11 @@ Acquisition::StartResult Acquisition::start(const QString &path, int periodMs, Q
     if (!d->port.open(nativePath, &why)) {
         if (whyNot)
             *whyNot = QString::fromLocal8Bit(why.data(), static_cast<qsizetype>(why.size()));
-        return StartResult::OpenFailed;
+        if (!waitForPort)
+            return StartResult::OpenFailed;
+        // Counted as gone already, so its return reads as "back".
+        d->portEvents.store(1, std::memory_order_relaxed);
+        d->portEventsSeen = 1;
     }
     d->path = nativePath;
     d->shownPath = path;
@@ -337,6 +341,11 @@ void Acquisition::stop()
 bool Acquisition::isOpen() const
 {
     return d->active;
+}
+
+bool Acquisition::waitingForPort() const
+{
+    return d->active && d->portEventsSeen % 2 == 1;
 }
 
 bool Acquisition::pending() const

@@ -46,7 +46,12 @@ public:
     // nothing stays open and no thread runs. A running acquisition is
     // stopped first. `pending` is cleared before the threads run, so a frame
     // stored before START is never handed over.
-    StartResult start(const QString &path, int periodMs, QString *whyNot = nullptr);
+    //
+    // With `waitForPort`, a port that cannot be opened is not a failure: the
+    // run starts waiting for it as for one that went away (no note: the
+    // caller knows it is gone), and "port PATH is back" follows when it
+    // comes.
+    StartResult start(const QString &path, int periodMs, QString *whyNot = nullptr, bool waitForPort = false);
 
     // Ends both threads (within 200 ms), closes the port. Afterwards no frame
     // is stored and no hand-off or port note is armed or delivered, not even
@@ -56,6 +61,9 @@ public:
     // True between a successful start and stop, also while a device that
     // went away is being waited for.
     bool isOpen() const;
+    // True while the device has gone and is being waited for (as last told
+    // by portStatus()).
+    bool waitingForPort() const;
 
     // The hand-off flag: set by the reader when it stored a frame (after the
     // frame and the store's write length are visible), cleared only here.

@@ -66,11 +66,6 @@ QByteArray bmpFile(const std::uint8_t *pixels, int width, int height, std::ptrdi
 
 ExportResult writeWholeFile(const QString &path, const QByteArray &bytes)
 {
-    using namespace posix_file;
-    const int fd = openForWrite(path);
-    if (fd < 0)
-        return ExportResult::failure(errorText(errno));
-    if (!closeOrRemove(fd, path, writeAll(fd, bytes.constData(), std::size_t(bytes.size()))))
-        return ExportResult::failure(errorText(errno));
-    return ExportResult::success();
+    return posix_file::replaceFile(
+        path, [&bytes](int fd) { return posix_file::writeAll(fd, bytes.constData(), std::size_t(bytes.size())); });
 }

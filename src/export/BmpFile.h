@@ -12,5 +12,6 @@
 // QImage::Format_RGB32 keeps them), top row first, `bytesPerLine` apart.
 QByteArray bmpFile(const std::uint8_t *pixels, int width, int height, std::ptrdiff_t bytesPerLine);
 
-// Writes `bytes` to `path` (created or emptied), checking every write.
+// Writes `bytes` to `path`, replacing an existing file only once the new
+// one is complete (posix_file::AtomicFile).
 ExportResult writeWholeFile(const QString &path, const QByteArray &bytes);

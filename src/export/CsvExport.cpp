@@ -1,11 +1,9 @@
 #include "CsvExport.h"
 
-#include "ReadingListModel.h"
-
 namespace {
 // The list's headers of the unit and marker columns are blank; a CSV reader
-// deserves names.
-const char *const kHeader[] = {"No.", "Time", "Value", "Unit", "%RH", "Marker", "Temp", "Temp unit"};
+// deserves names. The full timestamp comes first, so the file sorts by it.
+const char *const kHeader[] = {"Timestamp", "No.", "Time", "Value", "Unit", "%RH", "Marker", "Temp", "Temp unit"};
 
 } // namespace
 
@@ -37,13 +35,5 @@ QByteArray csvHeader()
     QStringList fields;
     for (const char *h : kHeader)
         fields << QString::fromLatin1(h);
-    return csvRecordOf(fields);
-}
-
-QByteArray csvRecord(const ReadingListModel &rows, int row)
-{
-    QStringList fields;
-    for (int c = 0; c < ReadingListModel::kColumns; ++c)
-        fields << rows.cellText(row, c);
     return csvRecordOf(fields);
 }

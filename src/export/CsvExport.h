@@ -1,16 +1,13 @@
 #pragma once
-// Comma-separated records of the reading list (RFC 4180): UTF-8, a header
-// record, one record per row with the texts as the list shows them, fields
-// quoted where they need it, "\r\n" after every record.
+// Comma-separated records of the rows (RFC 4180): UTF-8, a header record,
+// one record per row with its full timestamp and the texts as the list
+// shows them, fields quoted where they need it, "\r\n" after every record.
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-class ReadingListModel;
-
 QByteArray csvHeader();
-QByteArray csvRecord(const ReadingListModel &rows, int row);
 // A record of any fields.
 QByteArray csvRecordOf(const QStringList &fields);
 

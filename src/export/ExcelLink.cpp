@@ -56,7 +56,7 @@ void ExcelLink::setNumberFormat(const QString &format)
     range_.setNumberFormat(format);
 }
 
-bool ExcelLink::SetItem(int column, const QString &text, int row)
+bool ExcelLink::holds(int column, int row) const
 {
     if (range_.isNull()) {
         message(QStringLiteral("SetItem error"));
@@ -68,7 +68,22 @@ bool ExcelLink::SetItem(int column, const QString &text, int row)
         message(QStringLiteral("SetItem error"));
         return false;
     }
+    return true;
+}
+
+bool ExcelLink::SetItem(int column, const QString &text, int row)
+{
+    if (!holds(column, row))
+        return false;
     range_.setItem(row, column, text);
+    return true;
+}
+
+bool ExcelLink::SetValue(int column, double value, int row)
+{
+    if (!holds(column, row))
+        return false;
+    range_.setValue(row, column, value);
     return true;
 }
 

@@ -38,6 +38,8 @@ public:
     // range's top-left). Outside the range's rows or columns: "SetItem
     // error", nothing written, false.
     bool SetItem(int column, const QString &text, int row);
+    // The same for a number (a date as its serial number).
+    bool SetValue(int column, double value, int row);
     // Fits every column of the current range to its longest text.
     void autoFitColumns();
     // Saves the workbook under `path`; an existing file there is replaced,
@@ -54,6 +56,7 @@ public:
 
 private:
     void message(const QString &text) const;
+    bool holds(int column, int row) const;
     void end() noexcept;
 
     MessageFn message_;

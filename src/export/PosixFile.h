@@ -2,9 +2,13 @@
 // Plain POSIX file writing with every step checked; failures come back as
 // the system's own words for them ("No space left on device").
 
+#include "ExportResult.h"
+
 #include <QString>
 
 #include <cstddef>
+#include <functional>
+#include <sys/types.h>
 
 namespace posix_file {
 
@@ -13,19 +17,67 @@ QString errorText(int error);
 
 // Creates or empties `path` for writing; -1 with errno set on failure.
 int openForWrite(const QString &path);
+// Creates or continues `path`, every write going to its end, and readable
+// where the permissions allow; -1 with errno.
+int openForAppend(const QString &path);
 
 // Writes all `size` bytes, resuming after partial writes and interrupts;
-// false with errno set when the system refused part of them.
-bool writeAll(int fd, const char *bytes, std::size_t size);
+// false with errno set when the system refused part of them. `written`
+// (if given) gets how many bytes did go out.
+bool writeAll(int fd, const char *bytes, std::size_t size, std::size_t *written = nullptr);
 
 // Closes `fd`; false with errno set when the close reported a lost write.
 bool closeChecked(int fd);
 
-// Closes `fd`, opened on `path` by openForWrite(). When `written` is false
-// (a write failed, errno says why) or the close reports a lost write, the
-// partial file is removed, so a failure leaves nothing behind, and false is
-// returned with errno kept. A device such as /dev/full stays, and a file
-// reached through a link is only emptied.
-bool closeOrRemove(int fd, const QString &path, bool written);
+// The process umask, read without changing it (other threads may create
+// files meanwhile).
+mode_t currentUmask();
+
+// Output files that a breezon process is writing carry an advisory lock,
+// so a second recorder or the window refuses them instead of mixing runs.
+// Takes it on `fd`; false with errno EWOULDBLOCK when another holds it.
+bool lockForThisProcess(int fd);
+// True when another process holds that lock on the file at `path`.
+bool inUseByAnother(const QString &path);
+// What the user is told then.
+QString inUseText();
+
+// Replaces a whole file so that a failure leaves the file that was there:
+// the new content goes into a temporary file beside the target, is synced,
+// and takes the target's name only when complete. An existing target keeps
+// its permissions; a symbolic link is written through (the file it names
+// is replaced, the link stays). A target that is not a regular file (a
+// device, a pipe) is written directly.
+class AtomicFile {
+public:
+    explicit AtomicFile(const QString &path);
+    ~AtomicFile(); // removes a temporary that was not committed
+    AtomicFile(const AtomicFile &) = delete;
+    AtomicFile &operator=(const AtomicFile &) = delete;
+
+    // Makes the temporary; false with the reason in error().
+    bool begin();
+    // Where the content goes: a descriptor open for writing, and the
+    // temporary's name for writers that open files by name (empty when the
+    // target is written directly).
+    int fd() const { return fd_; }
+    QString temporaryPath() const { return temp_; }
+    // Syncs and renames; false with the reason in error().
+    bool commit();
+    QString error() const { return error_; }
+
+private:
+    bool fail(int error);
+
+    QString target_;
+    QString temp_;
+    int fd_ = -1;
+    bool direct_ = false;
+    QString error_;
+};
+
+// AtomicFile around one writer that writes to a descriptor and returns
+// false with errno set when it fails.
+ExportResult replaceFile(const QString &path, const std::function<bool(int fd)> &write);
 
 } // namespace posix_file

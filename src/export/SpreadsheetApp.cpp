@@ -152,15 +152,25 @@ std::int64_t Range::count() const
 
 void Range::setItem(int row, int column, const QString &text)
 {
+    if (text.size() > kMaxTextLength)
+        throw Error(QStringLiteral("Item: a cell holds at most %1 characters").arg(kMaxTextLength));
+    put(row, column, text, false);
+}
+
+void Range::setValue(int row, int column, double value)
+{
+    put(row, column, QString::number(value, 'g', 17), true);
+}
+
+void Range::put(int row, int column, const QString &text, bool number)
+{
     if (!sheet_)
         throw Error(QStringLiteral("Item: no range"));
     const std::int64_t r = std::int64_t(top_) + row - 1;
     const std::int64_t c = std::int64_t(left_) + column - 1;
     if (r < 1 || r > kMaxRows || c < 1 || c > kMaxColumns)
         throw Error(QStringLiteral("Item: row %1, column %2 lies outside the worksheet").arg(r).arg(c));
-    if (text.size() > kMaxTextLength)
-        throw Error(QStringLiteral("Item: a cell holds at most %1 characters").arg(kMaxTextLength));
-    sheet_->setText(int(r), int(c), text);
+    sheet_->setText(int(r), int(c), text, number);
 }
 
 void Range::autoFit()
@@ -223,7 +233,7 @@ const Worksheet::Column *Worksheet::column(int c) const
     return &columns_[std::size_t(c - 1)];
 }
 
-void Worksheet::setText(int row, int c, const QString &text)
+void Worksheet::setText(int row, int c, const QString &text, bool number)
 {
     if (int(columns_.size()) < c)
         columns_.resize(std::size_t(c));
@@ -235,8 +245,14 @@ void Worksheet::setText(int row, int c, const QString &text)
             if (col.ends.empty())
                 col.first = row;
             col.ends.push_back(std::uint32_t(col.bytes.size()));
-            if (!col.others.empty())
+            if (number) {
+                col.runNumbers.resize(col.ends.size(), false);
+                col.runNumbers.back() = true;
+            }
+            if (!col.others.empty()) {
                 col.others.erase(row);
+                col.otherNumbers.erase(row);
+            }
             return;
         }
         col.bytes.resize(before); // the run is full: keep this one aside
@@ -244,6 +260,16 @@ void Worksheet::setText(int row, int c, const QString &text)
     std::string &kept = col.others[row];
     kept.clear();
     appendUtf8(kept, text);
+    if (number)
+        col.otherNumbers.insert(row);
+    else
+        col.otherNumbers.erase(row);
+}
+
+bool Worksheet::isNumber(int row, int c) const
+{
+    const Column *col = column(c);
+    return col && col->numberAt(row);
 }
 
 QString Worksheet::text(int row, int c) const
@@ -329,8 +355,11 @@ void Worksheet::autoFitColumns(int left, int right)
     const int last = std::min(right, int(columns_.size()));
     for (int c = std::max(left, 1); c <= last; ++c) {
         int longest = 0;
-        forEachText(c, [&](int, const char *utf8, std::size_t length) {
-            longest = std::max(longest, characters(utf8, length));
+        const Column &col = columns_[std::size_t(c - 1)];
+        forEachText(c, [&](int row, const char *utf8, std::size_t length) {
+            // A number shows as its format does ("yyyy-mm-dd hh:mm:ss.000").
+            const int shown = col.numberAt(row) ? int(numberFormat(row, c).size()) : 0;
+            longest = std::max({longest, characters(utf8, length), shown});
         });
         if (longest > 0)
             widths_[c] = std::min(255.0, longest + 1.0);

@@ -17,6 +17,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -63,11 +64,16 @@ public:
     // Item put: the cell `row`, `column` (1-based) counted from the top-left
     // cell. It may lie outside the range, but not outside the grid.
     void setItem(int row, int column, const QString &text);
+    // Item put of a number (a date is its serial number: days since
+    // 1899-12-30, local time); the cell's number format shows it.
+    void setValue(int row, int column, double value);
     // AutoFit method, on EntireColumn (columns) or EntireRow (rows: nothing
     // to fit here, row heights are not kept).
     void autoFit();
 
 private:
+    void put(int row, int column, const QString &text, bool number);
+
     Worksheet *sheet_ = nullptr;
     int top_ = 0, left_ = 0, bottom_ = 0, right_ = 0;
     Kind kind_ = Kind::Cells;
@@ -91,6 +97,7 @@ public:
 
     // Reading back (for saving and tests), 1-based.
     QString text(int row, int column) const;
+    bool isNumber(int row, int column) const; // the cell's text is a number put with setValue
     QString numberFormat(int row, int column) const; // "General" when none was set
     double columnWidth(int column) const;           // 0: never fitted
 
@@ -115,6 +122,15 @@ public:
         std::vector<std::uint32_t> ends; // end offset of each run cell in `bytes`
         std::string bytes;               // the run's texts, UTF-8, back to back
         std::map<int, std::string> others; // cells outside the run, and rewrites
+        std::vector<bool> runNumbers;      // run cells that hold numbers (shorter: the rest do not)
+        std::set<int> otherNumbers;        // rows of `others` that hold numbers
+        bool numberAt(int row) const
+        {
+            if (others.count(row))
+                return otherNumbers.count(row) != 0;
+            const std::size_t i = std::size_t(row - first);
+            return inRun(row) && i < runNumbers.size() && runNumbers[i];
+        }
         int runRows() const { return int(ends.size()); }
         bool inRun(int row) const { return !ends.empty() && row >= first && row < first + runRows(); }
     };
@@ -122,7 +138,7 @@ public:
 
 private:
     friend class Range;
-    void setText(int row, int column, const QString &text);
+    void setText(int row, int column, const QString &text, bool number = false);
     void addFormat(int top, int left, int bottom, int right, const QString &format);
     void autoFitColumns(int left, int right);
 

@@ -2,6 +2,7 @@
 
 #include "ExcelLink.h"
 #include "ReadingListModel.h"
+#include "Timestamp.h"
 
 #include <algorithm>
 #include <new>
@@ -14,7 +15,51 @@ void show(const SpreadsheetHooks &hooks, const QString &text)
         hooks.status(text);
 }
 
-ExportResult fill(ExcelLink &link, const ReadingListModel &rows, const QString &path, const SpreadsheetHooks &hooks)
+// Days since 1899-12-30 in local time: how a spreadsheet keeps a date.
+double serialDate(const Timestamp &t)
+{
+    return double(t.localMs()) / 86400000.0 + 25569.0;
+}
+
+// One sheet: list rows first to first + count - 1 below the header row.
+void fillSheet(ExcelLink &link, const ReadingListModel &rows, int first, int count, const QString &name,
+               const SpreadsheetLayout &layout, const SpreadsheetHooks *progress)
+{
+    link.addSheet(name);
+    link.setNumberFormat(QStringLiteral("@"));
+    static const char *const headers[] = {"No.", "Time", "Value", " ", "%RH", " ", "Temp", " ", "Timestamp"};
+    const int columns = layout.timestamps ? 9 : 8;
+    for (int c = 0; c < columns; ++c)
+        link.SetItem(c + 1, QString::fromLatin1(headers[c]), 1);
+
+    // The formatted rectangle reaches one row below the data, as far as the
+    // grid goes.
+    const QString lastText = QString::number(std::min(count + 2, sheet::kMaxRows));
+    for (int k = 0; k < columns; ++k) {
+        const QChar letter(u'A' + k);
+        link.selectRange(QString(letter) + QLatin1Char('2'), QString(letter) + lastText);
+        if (k == 8) {
+            link.setNumberFormat(QStringLiteral("yyyy-mm-dd hh:mm:ss.000"));
+            for (int i = 0; i < count; ++i)
+                link.SetValue(1, serialDate(rows.timestamp(first + i)), i + 1);
+            continue;
+        }
+        link.setNumberFormat(k % 2 == 0 ? QStringLiteral("0_ ") : QStringLiteral("@"));
+        for (int i = 0; i < count; ++i)
+            link.SetItem(1, rows.cellText(first + i, k), i + 1);
+        if (progress && k == 1)
+            show(*progress, QStringLiteral("finish 25%,please wait..."));
+        else if (progress && k == 3)
+            show(*progress, QStringLiteral("finish 50%,please wait..."));
+        else if (progress && k == 5)
+            show(*progress, QStringLiteral("finish 75%,please wait..."));
+    }
+    link.selectCells();
+    link.autoFitColumns();
+}
+
+ExportResult fill(ExcelLink &link, const ReadingListModel &rows, const QString &path, const SpreadsheetHooks &hooks,
+                  const SpreadsheetLayout &layout)
 {
     if (!link.init()) {
         // The message box has told the user already.
@@ -24,39 +69,18 @@ ExportResult fill(ExcelLink &link, const ReadingListModel &rows, const QString &
     }
     show(hooks, QStringLiteral("start to save excel,please wait..."));
 
-    link.addSheet(QStringLiteral("KQ-VANE"));
-    link.setNumberFormat(QStringLiteral("@"));
-    static const char *const headers[] = {"No.", "Time", "Value", " ", "%RH", " ", "Temp", " "};
-    for (int c = 0; c < 8; ++c)
-        link.SetItem(c + 1, QString::fromLatin1(headers[c]), 1);
-
     const int n = rows.itemCount();
-    if (n > kMaxSpreadsheetRows)
-        return ExportResult::failure(
-            QStringLiteral("The list has %1 rows; a worksheet holds at most %2 below its header row.")
-                .arg(n)
-                .arg(kMaxSpreadsheetRows));
-    // The formatted rectangle reaches one row below the data, as far as the
-    // grid goes.
-    const int last = std::min(n + 2, sheet::kMaxRows);
-    const QString lastText = QString::number(last);
-
-    for (int k = 0; k < 8; ++k) {
-        const QChar letter(u'A' + k);
-        link.selectRange(QString(letter) + QLatin1Char('2'), QString(letter) + lastText);
-        link.setNumberFormat(k % 2 == 0 ? QStringLiteral("0_ ") : QStringLiteral("@"));
-        for (int i = 0; i < n; ++i)
-            link.SetItem(1, rows.cellText(i, k), i + 1);
-        if (k == 1)
-            show(hooks, QStringLiteral("finish 25%,please wait..."));
-        else if (k == 3)
-            show(hooks, QStringLiteral("finish 50%,please wait..."));
-        else if (k == 5)
-            show(hooks, QStringLiteral("finish 75%,please wait..."));
+    const int per = std::max(1, layout.rowsPerSheet);
+    const int sheets = n <= per ? 1 : (n - 1) / per + 1;
+    // A new sheet goes before the active one: the last part is made first,
+    // so the tabs read "KQ-VANE", "KQ-VANE 2", ... from the left.
+    for (int s = sheets - 1; s >= 0; --s) {
+        const QString name = s == 0 ? QStringLiteral("KQ-VANE") : QStringLiteral("KQ-VANE %1").arg(s + 1);
+        const int first = s * per;
+        fillSheet(link, rows, first, std::min(per, n - first), name, layout, sheets == 1 ? &hooks : nullptr);
+        if (sheets > 1)
+            show(hooks, QStringLiteral("finish %1%,please wait...").arg((sheets - s) * 100 / sheets));
     }
-
-    link.selectCells();
-    link.autoFitColumns();
     link.saveWorkbook(path);
     show(hooks, QStringLiteral("save excel file successfully"));
     return ExportResult::success();
@@ -64,12 +88,13 @@ ExportResult fill(ExcelLink &link, const ReadingListModel &rows, const QString &
 
 } // namespace
 
-ExportResult exportSpreadsheet(const ReadingListModel &rows, const QString &path, const SpreadsheetHooks &hooks)
+ExportResult exportSpreadsheet(const ReadingListModel &rows, const QString &path, const SpreadsheetHooks &hooks,
+                               const SpreadsheetLayout &layout)
 {
     try {
         // The link ends when this scope is left, also by an exception.
         ExcelLink link(hooks.message);
-        return fill(link, rows, path, hooks);
+        return fill(link, rows, path, hooks, layout);
     } catch (const sheet::Error &e) {
         return ExportResult::failure(e.message());
     } catch (const std::bad_alloc &) {

@@ -1,7 +1,9 @@
 #pragma once
 // The spreadsheet export: every row of the reading list into a worksheet
-// "KQ-VANE" of a new workbook, saved under the path given. The save dialog,
-// the ".xls" suffix and pausing acquisition are the window's.
+// "KQ-VANE" of a new workbook, saved under the path given. A list longer
+// than a sheet goes on in "KQ-VANE 2", "KQ-VANE 3", ..., each with the
+// header row. The save dialog, the ".xls" suffix and pausing acquisition
+// are the window's.
 
 #include "ExportResult.h"
 
@@ -22,8 +24,16 @@ struct SpreadsheetHooks {
 // The most list rows one worksheet takes below its header row.
 inline constexpr int kMaxSpreadsheetRows = 1048575;
 
+struct SpreadsheetLayout {
+    // Column I "Timestamp": each row's full time as a date-time cell (the
+    // recorder's file; the window's keeps A to H).
+    bool timestamps = false;
+    int rowsPerSheet = kMaxSpreadsheetRows; // smaller in tests
+};
+
 // Writes the sheet and saves it. On failure the reason comes back and no
 // success text is shown; when a message box has already told the user (the
 // application could not be started) `reported` is set and the reason is
 // left empty.
-ExportResult exportSpreadsheet(const ReadingListModel &rows, const QString &path, const SpreadsheetHooks &hooks);
+ExportResult exportSpreadsheet(const ReadingListModel &rows, const QString &path, const SpreadsheetHooks &hooks,
+                               const SpreadsheetLayout &layout = {});

@@ -5,7 +5,6 @@
 
 #include <QtEndian>
 
-#include <cerrno>
 
 namespace {
 
@@ -72,41 +71,35 @@ QByteArray textLineBytes(const QString &line)
 
 ExportResult writeTextFile(const QString &path, const ReadingListModel &rows)
 {
-    using namespace posix_file;
-    const int fd = openForWrite(path);
-    if (fd < 0)
-        return ExportResult::failure(errorText(errno));
-
-    // Lines gather in one buffer and go out in large writes; a QString
-    // already holds UTF-16 code units, little-endian on little-endian hosts.
-    QString text;
-    text.reserve(kFlushBytes / 2 + 1024);
-    QByteArray bytes;
-    const auto flush = [&] {
-        const char *data;
-        std::size_t size;
-        if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
-            data = reinterpret_cast<const char *>(text.utf16());
-            size = std::size_t(text.size()) * 2;
-        } else {
-            bytes.resize(0);
-            appendBytes(bytes, text);
-            data = bytes.constData();
-            size = std::size_t(bytes.size());
+    return posix_file::replaceFile(path, [&rows](int fd) {
+        // Lines gather in one buffer and go out in large writes; a QString
+        // already holds UTF-16 code units, little-endian on little-endian
+        // hosts.
+        QString text;
+        text.reserve(kFlushBytes / 2 + 1024);
+        QByteArray bytes;
+        const auto flush = [&] {
+            const char *data;
+            std::size_t size;
+            if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+                data = reinterpret_cast<const char *>(text.utf16());
+                size = std::size_t(text.size()) * 2;
+            } else {
+                bytes.resize(0);
+                appendBytes(bytes, text);
+                data = bytes.constData();
+                size = std::size_t(bytes.size());
+            }
+            const bool ok = posix_file::writeAll(fd, data, size);
+            text.resize(0);
+            return ok;
+        };
+        const int n = rows.itemCount();
+        for (int i = 0; i < n; ++i) {
+            appendLine(text, rows, i);
+            if ((text.size() * 2 >= kFlushBytes || i == n - 1) && !flush())
+                return false;
         }
-        const bool ok = writeAll(fd, data, size);
-        text.resize(0);
-        return ok;
-    };
-    bool written = true;
-    const int n = rows.itemCount();
-    for (int i = 0; i < n && written; ++i) {
-        appendLine(text, rows, i);
-        if (text.size() * 2 >= kFlushBytes || i == n - 1)
-            written = flush();
-    }
-    // A network or quota file system may report a lost write only at close.
-    if (!closeOrRemove(fd, path, written))
-        return ExportResult::failure(errorText(errno));
-    return ExportResult::success();
+        return true;
+    });
 }

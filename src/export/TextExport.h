@@ -21,7 +21,8 @@ QString textLineOfCells(const std::array<QString, 8> &cells);
 // The line's bytes as they go into the file (UTF-16LE).
 QByteArray textLineBytes(const QString &line);
 
-// Writes every row of `rows` to `path`, replacing an existing file. Every
-// write is checked; on failure the reason is returned and no success is
-// claimed.
+// Writes every row of `rows` to `path`, replacing an existing file only
+// once the new one is complete (posix_file::AtomicFile). Every write is
+// checked; on failure the reason is returned, no success is claimed and an
+// existing file is left as it was.
 ExportResult writeTextFile(const QString &path, const ReadingListModel &rows);

@@ -1,5 +1,6 @@
 #include "XlsxWriter.h"
 
+#include "PosixFile.h"
 #include "SpreadsheetApp.h"
 #include "ZipCheck.h"
 
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
@@ -37,20 +39,13 @@ QString systemError(int error)
     throw Error(QStringLiteral("Cannot save \"%1\": %2").arg(QDir::toNativeSeparators(path), why));
 }
 
-// The process umask, without changing it (other threads may create files).
-mode_t currentUmask()
+// A number cell's text back to its value, whatever the locale's decimal
+// point.
+double numberOf(const std::string &text)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith("Umask:")) {
-                bool ok = false;
-                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
-                if (ok)
-                    return mode_t(mask);
-            }
-    }
-    return 022;
+    double v = 0;
+    std::from_chars(text.data(), text.data() + text.size(), v);
+    return v;
 }
 
 // Rows of one column that must be written although they may hold no text:
@@ -234,18 +229,21 @@ void writeCells(lxw_worksheet *ws, std::vector<ColumnPlan> &plans, const QString
         for (ColumnPlan *p : active) {
             if (p->nextRow() == row) {
                 bool hasText = false;
+                bool number = false;
                 if (p->texts) {
                     const auto *t = p->texts;
                     const bool inRun = p->runIndex < t->runRows() && t->first + p->runIndex == row;
                     if (p->other != t->others.end() && p->other->first == row) {
                         text = p->other->second;
                         hasText = true;
+                        number = t->otherNumbers.count(row) != 0;
                         ++p->other;
                     } else if (inRun) {
                         const std::size_t i = std::size_t(p->runIndex);
                         const std::size_t begin = i == 0 ? 0 : t->ends[i - 1];
                         text.assign(t->bytes.data() + begin, t->ends[i] - begin);
                         hasText = true;
+                        number = i < t->runNumbers.size() && t->runNumbers[i];
                     }
                     if (inRun)
                         ++p->runIndex;
@@ -260,7 +258,9 @@ void writeCells(lxw_worksheet *ws, std::vector<ColumnPlan> &plans, const QString
                 }
                 const lxw_row_t r = lxw_row_t(row - 1);
                 const lxw_col_t c = lxw_col_t(p->column - 1);
-                if (hasText && !text.empty())
+                if (hasText && number)
+                    check(worksheet_write_number(ws, r, c, numberOf(text), format), path);
+                else if (hasText && !text.empty())
                     check(worksheet_write_string(ws, r, c, text.c_str(), format), path);
                 else if (blank && format)
                     check(worksheet_write_blank(ws, r, c, format), path);
@@ -270,16 +270,6 @@ void writeCells(lxw_worksheet *ws, std::vector<ColumnPlan> &plans, const QString
         row = next;
     }
 }
-
-struct TempFile {
-    QString path;
-    bool keep = false;
-    ~TempFile()
-    {
-        if (!keep && !path.isEmpty())
-            ::unlink(QFile::encodeName(path).constData());
-    }
-};
 
 // Flushes what libxlsxwriter has buffered for a sheet and tells whether its
 // temporary files took every byte; it does not check them itself.
@@ -311,26 +301,22 @@ void writeXlsxFile(const Workbook &book, const QString &path)
         fail(path, systemError(EISDIR));
     if (target.exists() && !target.isFile())
         fail(path, QStringLiteral("it is not a regular file"));
-    const QString folder = target.absolutePath();
-
-    // A temporary name beside the final one, so the rename cannot cross
-    // file systems and libxlsxwriter's own temporary data lands on the same
-    // disk as the file.
-    TempFile temp;
-    QByteArray pattern = QFile::encodeName(folder + QLatin1String("/.") + target.fileName() + QLatin1String(".XXXXXX"));
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        fail(path, systemError(errno));
-    temp.path = QFile::decodeName(pattern);
-    ::fchmod(fd, 0666 & ~currentUmask());
-    ::close(fd);
+    // A temporary name beside the final one (a link is written through), so
+    // the rename cannot cross file systems and libxlsxwriter's own temporary
+    // data lands on the same disk as the file.
+    posix_file::AtomicFile temp(path);
+    if (!temp.begin())
+        fail(path, temp.error());
+    if (temp.temporaryPath().isEmpty())
+        fail(path, QStringLiteral("it is not a regular file"));
+    const QString folder = QFileInfo(temp.temporaryPath()).absolutePath();
 
     const QByteArray tmpdir = QFile::encodeName(folder);
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = const_cast<char *>(tmpdir.constData());
     options.use_zip64 = LXW_FALSE;
-    lxw_workbook *wb = workbook_new_opt(QFile::encodeName(temp.path).constData(), &options);
+    lxw_workbook *wb = workbook_new_opt(QFile::encodeName(temp.temporaryPath()).constData(), &options);
     if (!wb)
         fail(path, QStringLiteral("out of memory"));
 
@@ -390,7 +376,7 @@ void writeXlsxFile(const Workbook &book, const QString &path)
         fail(path, why);
     }
 
-    const ZipCheckResult whole = checkZipPackage(temp.path);
+    const ZipCheckResult whole = checkZipPackage(temp.temporaryPath());
     if (!whole.ok())
         fail(path, QStringLiteral("the file written is incomplete: %1 (is the disk full?)").arg(whole.problem));
     for (const auto &[member, bytes] : sheetBytes) {
@@ -401,17 +387,8 @@ void writeXlsxFile(const Workbook &book, const QString &path)
     }
 
     // On disk before it takes the final name.
-    const int sync = ::open(QFile::encodeName(temp.path).constData(), O_RDONLY | O_CLOEXEC);
-    if (sync < 0 || ::fsync(sync) != 0) {
-        const int error = errno;
-        if (sync >= 0)
-            ::close(sync);
-        fail(path, systemError(error));
-    }
-    ::close(sync);
-    if (::rename(QFile::encodeName(temp.path).constData(), QFile::encodeName(path).constData()) != 0)
-        fail(path, systemError(errno));
-    temp.keep = true;
+    if (!temp.commit())
+        fail(path, temp.error());
 }
 
 } // namespace sheet

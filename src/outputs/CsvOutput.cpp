@@ -2,24 +2,25 @@
 
 #include "CsvExport.h"
 
-ExportResult CsvOutput::open()
+#include <QFile>
+
+ExportResult CsvOutput::prepare()
 {
-    if (!file_.open(path_) || !file_.append(csvHeader()))
-        return ExportResult::failure(file_.error());
+    const QByteArray header = csvHeader();
+    if (file_.sizeAtOpen() == 0)
+        return file_.append(header) ? ExportResult::success() : ExportResult::failure(file_.error());
+    // Rows under another header would be read into the wrong columns.
+    QFile old(path_);
+    if (old.open(QIODevice::ReadOnly) && old.read(header.size()) != header)
+        return ExportResult::failure(
+            QStringLiteral("it holds other columns than this version writes; give a new file name"));
     return ExportResult::success();
 }
 
-void CsvOutput::add(const RowRecord &row)
+QByteArray CsvOutput::record(const RowRecord &row) const
 {
     const auto cells = cellsOf(row);
-    if (file_.isOpen() && !file_.append(csvRecordOf(QStringList(cells.begin(), cells.end()))))
-        failed(file_.error());
-}
-
-ExportResult CsvOutput::finish()
-{
-    const bool told = file_.failed();
-    if (!file_.close() && !told)
-        return ExportResult::failure(file_.error());
-    return ExportResult::success();
+    QStringList fields{row.time.isoText()};
+    fields.append(QStringList(cells.begin(), cells.end()));
+    return csvRecordOf(fields);
 }

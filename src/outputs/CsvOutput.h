@@ -1,19 +1,17 @@
 #pragma once
-// --csv: comma-separated UTF-8, one record per row synced to the disk as it
-// is added, under a header record.
+// --csv: comma-separated UTF-8, one record per row (its full timestamp
+// first) synced to the disk as it is added. A new file gets the header
+// record; an existing one is continued when its header is the same.
 
-#include "LiveFile.h"
-#include "Output.h"
+#include "LiveFileOutput.h"
 
-class CsvOutput : public Output {
+class CsvOutput : public LiveFileOutput {
 public:
-    explicit CsvOutput(QString path) : path_(std::move(path)) {}
+    explicit CsvOutput(QString path) : LiveFileOutput(std::move(path)) {}
     QString name() const override { return QStringLiteral("CSV file %1").arg(path_); }
-    ExportResult open() override;
-    void add(const RowRecord &row) override;
-    ExportResult finish() override;
 
-private:
-    QString path_;
-    LiveFile file_;
+protected:
+    QByteArray record(const RowRecord &row) const override;
+    QByteArray lineEnd() const override { return QByteArrayLiteral("\r\n"); }
+    ExportResult prepare() override;
 };

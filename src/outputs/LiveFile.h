@@ -1,10 +1,19 @@
 #pragma once
 // A file that grows by one record per row: every record is written and
 // forced to the disk as the row is added, so a crash or a power cut loses at
-// most the record being written.
+// most the record being written. An existing file is continued, never
+// emptied, and held with posix_file::lockForThisProcess so a second breezon
+// cannot write into the same run.
+//
+// A record the system refuses (a full disk) is never left torn: what went
+// out of it is cut off again, and it waits in memory with every later one.
+// Each later append(), and retry(), writes what waits, in order, so the
+// file ends with every row once space comes back.
 
 #include <QByteArray>
 #include <QString>
+
+#include <deque>
 
 class LiveFile {
 public:
@@ -13,21 +22,41 @@ public:
     LiveFile(const LiveFile &) = delete;
     LiveFile &operator=(const LiveFile &) = delete;
 
-    // Creates or empties `path`; false with the reason in `error()`.
-    bool open(const QString &path);
-    // Writes the whole record and syncs it; after a failure the file takes
-    // no more records and error() says why.
+    // Creates or continues `path`. A last line cut short by an earlier run
+    // (one that does not end in `lineEnd`) is cut off. False with the reason
+    // in error().
+    bool open(const QString &path, const QByteArray &lineEnd = QByteArrayLiteral("\r\n"));
+    // Writes to a descriptor of someone else's (standard output): neither
+    // locked nor closed here, and synced only when `sync`.
+    void adopt(int fd, bool sync);
+
+    // Queues the record and writes everything waiting; false while any
+    // record waits, with the reason in error().
     bool append(const QByteArray &record);
-    // Closes, reporting a write lost at the last moment.
+    // Writes what waits; true when nothing does.
+    bool retry();
+    // Closes, reporting records that never went out or a write lost at the
+    // last moment.
     bool close();
 
     bool isOpen() const { return fd_ >= 0; }
-    bool failed() const { return !error_.isEmpty(); }
+    bool failed() const { return !waiting_.empty() || !error_.isEmpty(); }
+    std::size_t waiting() const { return waiting_.size(); }
+    // Bytes in the file when it was opened (0: a new or empty file).
+    qint64 sizeAtOpen() const { return sizeAtOpen_; }
     QString path() const { return path_; }
     QString error() const { return error_; }
+    int errorNumber() const { return errno_; }
 
 private:
+    bool writeOne(const QByteArray &records);
+
     int fd_ = -1;
+    bool owned_ = true;
+    bool sync_ = true;
+    qint64 sizeAtOpen_ = 0;
     QString path_;
     QString error_;
+    int errno_ = 0;
+    std::deque<QByteArray> waiting_;
 };

@@ -1,5 +1,6 @@
 #include "SpreadsheetOutput.h"
 
+#include "PosixFile.h"
 #include "SpreadsheetExport.h"
 
 #include <QFileInfo>
@@ -13,6 +14,8 @@ ExportResult SpreadsheetOutput::open()
         return ExportResult::failure(QStringLiteral("No such file or directory"));
     if (!dir.isWritable())
         return ExportResult::failure(QStringLiteral("Permission denied"));
+    if (posix_file::inUseByAnother(path_))
+        return ExportResult::failure(posix_file::inUseText());
     return ExportResult::success();
 }
 
@@ -21,5 +24,7 @@ ExportResult SpreadsheetOutput::finish()
     SpreadsheetHooks hooks;
     hooks.status = [](const QString &) {};
     hooks.message = [this](const QString &text) { failed(text); };
-    return exportSpreadsheet(*rows_, path_, hooks);
+    SpreadsheetLayout layout;
+    layout.timestamps = true;
+    return exportSpreadsheet(*rows_, path_, hooks, layout);
 }

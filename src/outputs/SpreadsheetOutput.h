@@ -1,5 +1,6 @@
 #pragma once
-// --xls: the spreadsheet file, made from the run's rows when the run ends.
+// --xls: the spreadsheet file, made from the run's rows when the run ends,
+// with each row's full time in column I.
 
 #include "Output.h"
 

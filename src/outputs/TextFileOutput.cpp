@@ -2,21 +2,12 @@
 
 #include "TextExport.h"
 
-ExportResult TextFileOutput::open()
+QByteArray TextFileOutput::record(const RowRecord &row) const
 {
-    return file_.open(path_) ? ExportResult::success() : ExportResult::failure(file_.error());
+    return textLineBytes(textLineOfCells(cellsOf(row)));
 }
 
-void TextFileOutput::add(const RowRecord &row)
+QByteArray TextFileOutput::lineEnd() const
 {
-    if (file_.isOpen() && !file_.append(textLineBytes(textLineOfCells(cellsOf(row)))))
-        failed(file_.error());
-}
-
-ExportResult TextFileOutput::finish()
-{
-    const bool told = file_.failed();
-    if (!file_.close() && !told)
-        return ExportResult::failure(file_.error());
-    return ExportResult::success();
+    return textLineBytes(QStringLiteral("\r\n"));
 }

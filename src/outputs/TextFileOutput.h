@@ -1,19 +1,16 @@
 #pragma once
 // --txt: the text file growing by one line per row, each line as Save TXT
 // writes it (UTF-16LE, fixed width) and synced to the disk as it is added.
+// An existing file is continued.
 
-#include "LiveFile.h"
-#include "Output.h"
+#include "LiveFileOutput.h"
 
-class TextFileOutput : public Output {
+class TextFileOutput : public LiveFileOutput {
 public:
-    explicit TextFileOutput(QString path) : path_(std::move(path)) {}
+    explicit TextFileOutput(QString path) : LiveFileOutput(std::move(path)) {}
     QString name() const override { return QStringLiteral("text file %1").arg(path_); }
-    ExportResult open() override;
-    void add(const RowRecord &row) override;
-    ExportResult finish() override;
 
-private:
-    QString path_;
-    LiveFile file_;
+protected:
+    QByteArray record(const RowRecord &row) const override;
+    QByteArray lineEnd() const override;
 };

@@ -7,9 +7,12 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 Recorder::Recorder(RecorderOptions options, std::FILE *out, std::FILE *err, QObject *parent)
     : QObject(parent), options_(std::move(options)), out_(out), err_(err),
-      store_(std::make_unique<SampleStore>()), acquisition_(*store_)
+      store_(std::make_unique<SampleStore>()), acquisition_(*store_),
+      silence_(std::chrono::milliseconds(options_.noDataAfterMs))
 {
     connect(&acquisition_, &Acquisition::sampleReady, this, &Recorder::onSample);
     connect(&acquisition_, &Acquisition::portStatus, this, &Recorder::say);
@@ -81,14 +84,64 @@ bool Recorder::start()
         return false;
     }
     acquisition_.clearPending();
+    portShown_ = port;
 
+    ticker_ = new QTimer(this);
+    connect(ticker_, &QTimer::timeout, this, &Recorder::tick);
+    ticker_->start(1000);
+    silenceTimer_ = new QTimer(this);
+    silenceTimer_->setSingleShot(true);
+    connect(silenceTimer_, &QTimer::timeout, this, [this] {
+        say(silence_.warn(portShown_));
+        armSilence();
+    });
+    armSilence();
     if (options_.seconds) {
+        deadlineAt_ = std::chrono::steady_clock::now() + std::chrono::seconds(*options_.seconds);
         deadline_ = new QTimer(this);
         deadline_->setSingleShot(true);
-        connect(deadline_, &QTimer::timeout, this, &Recorder::finish);
-        deadline_->start(std::chrono::seconds(*options_.seconds));
+        connect(deadline_, &QTimer::timeout, this, &Recorder::armDeadline);
+        armDeadline();
     }
     return true;
+}
+
+void Recorder::armSilence()
+{
+    silenceTimer_->start(std::min(silence_.untilNext(), std::chrono::milliseconds(std::chrono::hours(24))));
+}
+
+void Recorder::armDeadline()
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadlineAt_ - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+        finish();
+        return;
+    }
+    deadline_->start(std::min(left, std::chrono::milliseconds(std::chrono::hours(24))));
+}
+
+void Recorder::tick()
+{
+    for (const auto &output : outputs_)
+        output->tick();
+    checkGone();
+}
+
+void Recorder::checkGone()
+{
+    const auto gone = [](const auto &output) { return output->gone(); };
+    if (finished_ || std::none_of(outputs_.begin(), outputs_.end(), gone))
+        return;
+    // Nobody left to record for (| head has read its lines): a clean end.
+    if (std::all_of(outputs_.begin(), outputs_.end(), gone)) {
+        finish();
+        return;
+    }
+    if (!goneTold_) {
+        goneTold_ = true;
+        say(QStringLiteral("standard output is closed; recording goes on into the other outputs"));
+    }
 }
 
 void Recorder::onSample()
@@ -101,9 +154,14 @@ void Recorder::onSample()
     record.time = Timestamp::now();
     record.seq = model_.addRow(record.reading, record.time);
     acquisition_.clearPending();
+    silence_.restart();
+    armSilence();
 
     for (const auto &output : outputs_)
         output->add(record);
+    checkGone();
+    if (finished_)
+        return;
 
     if (options_.rows && model_.itemCount() >= *options_.rows)
         finish();
@@ -114,8 +172,9 @@ void Recorder::finish()
     if (finished_)
         return;
     finished_ = true;
-    if (deadline_)
-        deadline_->stop();
+    for (QTimer *timer : {ticker_, deadline_, silenceTimer_})
+        if (timer)
+            timer->stop();
     acquisition_.stop();
     if (simulator_)
         simulator_->stop();
@@ -124,6 +183,10 @@ void Recorder::finish()
         const ExportResult result = output->finish();
         if (!result.ok && !result.reported)
             outputFailed(QStringLiteral("the %1 was not written: %2").arg(output->name(), result.error));
+    }
+    if (model_.itemCount() == 0 && status_ == kDone) {
+        say(QStringLiteral("no row was recorded from %1").arg(portShown_));
+        status_ = kNoData;
     }
     emit finished(status_);
 }

@@ -4,6 +4,7 @@
 // so a printed row is already in every file).
 
 #include "Acquisition.h"
+#include "NoDataWatch.h"
 #include "Output.h"
 #include "ReadingListModel.h"
 #include "RecorderOptions.h"
@@ -11,6 +12,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -21,7 +23,8 @@ class Simulator;
 class Recorder : public QObject {
     Q_OBJECT
 public:
-    enum ExitStatus { kDone = 0, kUsage = 2, kPortError = 3, kFileError = 4 };
+    // kNoData: the run ended without a single row.
+    enum ExitStatus { kDone = 0, kUsage = 2, kPortError = 3, kFileError = 4, kNoData = 5 };
 
     Recorder(RecorderOptions options, std::FILE *out, std::FILE *err, QObject *parent = nullptr);
     ~Recorder() override;
@@ -46,6 +49,10 @@ private:
     void say(const QString &text);
     void outputFailed(const QString &text);
     bool openOutputs();
+    void tick();
+    void checkGone();
+    void armDeadline();
+    void armSilence();
 
     RecorderOptions options_;
     std::FILE *out_;
@@ -56,7 +63,15 @@ private:
     ReadingListModel model_;
     OutputContext context_;
     std::vector<std::unique_ptr<Output>> outputs_;
+    QString portShown_;
+    // Once a second: outputs catch up and report.
+    QTimer *ticker_ = nullptr;
+    // --seconds, re-armed in chunks: a timer takes at most 24.8 days.
     QTimer *deadline_ = nullptr;
+    std::chrono::steady_clock::time_point deadlineAt_;
+    NoDataWatch silence_;
+    QTimer *silenceTimer_ = nullptr;
+    bool goneTold_ = false;
     int status_ = kDone;
     bool finished_ = false;
 };

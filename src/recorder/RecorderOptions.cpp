@@ -30,14 +30,17 @@ QString recorderUsage()
                           "  --port PATH            the instrument's serial device, e.g. /dev/serial/by-id/usb-...\n"
                           "  --demo                 record from a simulated instrument instead\n"
                           "  --period P             sampling period: 0.5, or whole seconds 1 to 60 (default 1)\n"
-                          "  --rows N               stop after N rows\n"
-                          "  --seconds S            stop after S seconds\n") +
+                          "  --rows N               stop after N rows (at most 2147483647)\n"
+                          "  --seconds S            stop after S seconds (at most 3155760000, a century)\n") +
            outputs +
            QStringLiteral("  --help                 show this text\n"
                           "  --version              show the version\n"
                           "\n"
-                          "It stops after N rows, S seconds, or on SIGINT or SIGTERM, whichever comes first.\n"
-                          "Exit status: 0 done, 2 usage error, 3 the port cannot be opened, 4 a file cannot be written.\n");
+                          "An existing --txt or --csv file is continued, never emptied.\n"
+                          "It stops after N rows, S seconds, on SIGINT, SIGTERM, SIGHUP or SIGQUIT, or when\n"
+                          "standard output is its only output and its reader has gone, whichever comes first.\n"
+                          "Exit status: 0 done, 2 usage error, 3 the port cannot be opened, 4 an output cannot\n"
+                          "be written, 5 no row was recorded (nothing came from the port).\n");
 }
 
 std::optional<int> parsePeriod(const QString &text)
@@ -58,15 +61,23 @@ std::optional<int> parsePeriod(const QString &text)
 
 namespace {
 
-std::optional<std::int64_t> positiveCount(const QString &text)
+std::optional<std::int64_t> positiveCount(const QString &text, std::int64_t most)
 {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,12}$"));
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,18}$"));
     if (!digits.match(text).hasMatch())
         return std::nullopt;
     const std::int64_t n = text.toLongLong();
-    if (n < 1)
+    if (n < 1 || n > most)
         return std::nullopt;
     return n;
+}
+
+// What an option's value is, for "--txt needs a file name".
+QString valueWanted(const QString &flag, const OutputOption *output)
+{
+    if (flag == QLatin1String("--port") || (output && output->valueName == QLatin1String("FILE")))
+        return flag == QLatin1String("--port") ? QStringLiteral("a device path") : QStringLiteral("a file name");
+    return QStringLiteral("a value");
 }
 
 RecorderArgs usageError(const QString &why)
@@ -102,8 +113,9 @@ RecorderArgs parseRecorderArgs(const QStringList &args)
                                               QStringLiteral("--rows"), QStringLiteral("--seconds")};
         if (!output && !withValue.contains(a))
             return usageError(QStringLiteral("unknown option '%1'").arg(a));
-        if (i + 1 >= args.size() || args[i + 1].isEmpty())
-            return usageError(QStringLiteral("%1 needs a value").arg(a));
+        // "--txt --rows 1" is a forgotten name, not a file called "--rows".
+        if (i + 1 >= args.size() || args[i + 1].isEmpty() || args[i + 1].startsWith(QLatin1String("--")))
+            return usageError(QStringLiteral("%1 needs %2").arg(a, valueWanted(a, output)));
         const QString v = args[++i];
         if (output) {
             if (output->make)
@@ -120,9 +132,10 @@ RecorderArgs parseRecorderArgs(const QStringList &args)
                     QStringLiteral("--period takes 0.5 or a whole number of seconds from 1 to 60, not '%1'").arg(v));
             o.periodMs = *ms;
         } else if (a == QLatin1String("--rows") || a == QLatin1String("--seconds")) {
-            const auto n = positiveCount(v);
+            const std::int64_t most = a == QLatin1String("--rows") ? kMaxRows : kMaxSeconds;
+            const auto n = positiveCount(v, most);
             if (!n)
-                return usageError(QStringLiteral("%1 takes a whole number above 0, not '%2'").arg(a, v));
+                return usageError(QStringLiteral("%1 takes a whole number from 1 to %2, not '%3'").arg(a).arg(most).arg(v));
             (a == QLatin1String("--rows") ? o.rows : o.seconds) = *n;
         }
     }

@@ -15,6 +15,7 @@ struct RecorderOptions {
     int periodMs = 1000;   // 500, or 1000 to 60000 in whole seconds
     std::optional<std::int64_t> rows;    // stop after this many rows
     std::optional<std::int64_t> seconds; // stop after this long
+    std::int64_t noDataAfterMs = 30000;  // the first "no data" warning (lowered by tests)
     struct OutputChoice {
         QString flag;  // as in outputOptions(): "--txt"
         QString value; // its file name, URL or format
@@ -31,6 +32,11 @@ struct RecorderArgs {
     bool help = false;
     QString error; // what was wrong, in plain words
 };
+
+// The longest run --rows and --seconds take: more rows than the list can
+// number, and a century.
+inline constexpr std::int64_t kMaxRows = 2147483647;
+inline constexpr std::int64_t kMaxSeconds = 3155760000;
 
 // `args` without the program name.
 RecorderArgs parseRecorderArgs(const QStringList &args);

@@ -52,8 +52,10 @@ int main(int argc, char **argv)
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal or a dropped session (SIGHUP) and SIGQUIT end the
+    // run as cleanly as SIGINT and SIGTERM: every file finished.
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaction(s, &action, nullptr);
 
     Recorder recorder(*args.options, stdout, stderr);
     QSocketNotifier stopRequest(signalPipe[0], QSocketNotifier::Read);

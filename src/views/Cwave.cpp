@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -44,6 +45,17 @@ Cwave::Cwave(SampleStore &store, QWidget *parent) : QWidget(parent), store_(stor
     setAutoFillBackground(false);
     connect(&acquisition_, &Acquisition::sampleReady, this, &Cwave::onSampleTimer);
     connect(&acquisition_, &Acquisition::portStatus, this, &Cwave::statusText);
+    silenceTimer_ = new QTimer(this);
+    silenceTimer_->setSingleShot(true);
+    connect(silenceTimer_, &QTimer::timeout, this, [this] {
+        emit statusText(silence_.warn(portBox_->currentData().toString()));
+        armSilence();
+    });
+}
+
+void Cwave::armSilence()
+{
+    silenceTimer_->start(std::min(silence_.untilNext(), std::chrono::milliseconds(std::chrono::hours(24))));
 }
 
 Cwave::~Cwave() = default;
@@ -167,7 +179,7 @@ bool Cwave::openPort()
     }
     const QString path = portBox_->currentData().toString();
     QString why;
-    switch (acquisition_.start(path, periodMs(), &why)) {
+    switch (acquisition_.start(path, periodMs(), &why, pausedWhileWaiting_)) {
     case Acquisition::StartResult::Started:
         return true;
     case Acquisition::StartResult::OpenFailed:
@@ -197,8 +209,11 @@ void Cwave::startStop()
         startButton_->setText(QStringLiteral("STOP"));
         portBox_->setEnabled(false);
         setPageButtonsEnabled(false);
+        silence_ = NoDataWatch(noDataAfter);
+        armSilence();
     } else {
         acquisition_.stop();
+        silenceTimer_->stop();
         startButton_->setText(QStringLiteral("START"));
         portBox_->setEnabled(true);
         setPageButtonsEnabled(true);
@@ -212,6 +227,8 @@ void Cwave::onSampleTimer()
     if (list_)
         list_->addRow(toRow(latest_));
     acquisition_.clearPending();
+    silence_.restart();
+    armSilence();
 }
 
 void Cwave::updatePages() { pages_ = pagesAfterSample(pages_, store_.length()); }
@@ -319,6 +336,7 @@ QImage Cwave::graphImage()
 void Cwave::pauseForExport()
 {
     if (acquisition_.isOpen()) {
+        pausedWhileWaiting_ = acquisition_.waitingForPort();
         startStop();
         resumeAfterExport = 1;
     }
@@ -331,6 +349,7 @@ void Cwave::resumeFromExport()
     if (resumeAfterExport) {
         resumeAfterExport = 0;
         startStop();
+        pausedWhileWaiting_ = false;
     }
     startButton_->setEnabled(true);
     resetButton_->setEnabled(true);

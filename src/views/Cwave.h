@@ -5,6 +5,7 @@
 
 #include "Acquisition.h"
 #include "GraphPainter.h"
+#include "NoDataWatch.h"
 #include "PortDiscovery.h"
 #include "Reading.h"
 
@@ -13,12 +14,14 @@
 #include <QPen>
 #include <QWidget>
 
+#include <chrono>
 #include <cstdint>
 
 class Clist;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 class SampleStore;
 
 class Cwave : public QWidget {
@@ -64,6 +67,9 @@ public:
     QImage graphImage();
 
     std::uint32_t resumeAfterExport = 0;
+    // How long a running acquisition may go without a frame before the
+    // status bar says so (lowered by tests).
+    std::chrono::milliseconds noDataAfter = NoDataWatch::kFirst;
 
 signals:
     // A text for the first pane of the main window's status bar.
@@ -74,6 +80,7 @@ protected:
 
 private:
     bool openPort();
+    void armSilence();
     void turnPage(PageState (*turn)(PageState));
     void composeGraph();
     void drawReadoutPanel(class QPainter &painter);
@@ -100,6 +107,11 @@ private:
     LatestReading latest_;
     GraphStyle style_;
     PageState pages_;
+    // The export paused a run that was waiting for its unplugged adapter:
+    // it goes back to waiting, not to "open port error".
+    bool pausedWhileWaiting_ = false;
+    NoDataWatch silence_;
+    QTimer *silenceTimer_ = nullptr;
 };
 
 // Holds an export's pause for its whole run: whatever way the export ends,

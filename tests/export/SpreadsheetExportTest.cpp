@@ -142,16 +142,57 @@ TEST_F(SpreadsheetExport, PathThatCannotBeWritten)
     EXPECT_TRUE(QFileInfo(dir.path()).isDir());
 }
 
-TEST_F(SpreadsheetExport, MoreRowsThanASheetHolds)
+TEST_F(SpreadsheetExport, LongListsGoOnInFurtherSheets)
+{
+    const struct {
+        int rows, perSheet;
+        QStringList sheets;
+    } cases[] = {
+        {4, 4, {"KQ-VANE", "Sheet1"}}, // fits: today's file
+        {5, 2, {"KQ-VANE", "KQ-VANE 2", "KQ-VANE 3", "Sheet1"}},
+        {6, 3, {"KQ-VANE", "KQ-VANE 2", "Sheet1"}},
+    };
+    for (const auto &c : cases) {
+        ReadingListModel m;
+        fillRows(m, c.rows);
+        SpreadsheetLayout layout;
+        layout.rowsPerSheet = c.perSheet;
+        const ExportResult r = exportSpreadsheet(m, path("long.xls"), hooks, layout);
+        ASSERT_TRUE(r.ok) << qPrintable(r.error);
+        const QJsonObject wb = readWorkbook(path("long.xls"), c.perSheet + 2);
+        EXPECT_EQ(wb["sheets"].toArray(), QJsonArray::fromStringList(c.sheets)) << c.rows;
+        // Every row once, in order, under a header row on each sheet.
+        QStringList numbers;
+        for (const QJsonValue &sheet : wb["sheetValues"].toArray()) {
+            const QJsonArray rows = sheet.toArray();
+            if (rows.isEmpty() || rows[0].toArray()[0].toString() != "No.")
+                continue;
+            for (qsizetype i = 1; i < rows.size(); ++i)
+                if (!rows[i].toArray()[0].isNull()) // the formatted row below the data
+                    numbers << rows[i].toArray()[0].toString();
+        }
+        QStringList expected;
+        for (int i = 0; i < c.rows; ++i)
+            expected << QString::number(i);
+        EXPECT_EQ(numbers, expected) << c.rows;
+    }
+    EXPECT_EQ(statuses.last(), "save excel file successfully");
+}
+
+TEST_F(SpreadsheetExport, TimestampsAreDateCellsInColumnI)
 {
     ReadingListModel m;
-    for (int i = 0; i < kMaxSpreadsheetRows + 1; ++i)
-        m.addRow(reading(quantity::windSpeed, 0, 1, 1, 1), QTime(1, 1, 1));
-    const ExportResult r = exportSpreadsheet(m, path("big.xls"), hooks);
-    EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(r.error.contains("1048576 rows")) << qPrintable(r.error);
-    EXPECT_FALSE(statuses.contains("save excel file successfully"));
-    EXPECT_TRUE(filesIn(dir.path()).isEmpty());
+    fillRows(m, 3); // 00:00:00, 00:00:01, 00:00:02 on 1970-01-01
+    SpreadsheetLayout layout;
+    layout.timestamps = true;
+    ASSERT_TRUE(exportSpreadsheet(m, path("t.xls"), hooks, layout).ok);
+    const QJsonObject wb = readWorkbook(path("t.xls"), 4);
+    EXPECT_EQ(cell(wb, 1, 9)["value"].toString(), "Timestamp");
+    EXPECT_EQ(cell(wb, 4, 9)["type"].toString(), "d");
+    EXPECT_EQ(cell(wb, 4, 9)["format"].toString(), "yyyy-mm-dd hh:mm:ss.000");
+    EXPECT_EQ(cell(wb, 4, 9)["value"].toString(), "1970-01-01 00:00:02");
+    EXPECT_EQ(cell(wb, 4, 2)["value"].toString(), m.cellText(2, 1)); // A to H as before
+    EXPECT_GE(wb["columns"].toObject()["I"].toObject()["width"].toDouble(), 23); // the date shows whole
 }
 
 TEST_F(SpreadsheetExport, ListThatFillsTheSheetExactly)

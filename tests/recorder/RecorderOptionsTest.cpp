@@ -38,6 +38,10 @@ TEST(RecorderOptions, FullCommandLine)
     EXPECT_EQ(a.options->output(QStringLiteral("--csv")), QStringLiteral("a.csv"));
     EXPECT_EQ(a.options->output(QStringLiteral("--xls")), QStringLiteral("a.xlsx"));
 
+    // Ten years, and the most the list can number.
+    EXPECT_EQ(parse({"--demo", "--seconds", "315360000"}).options->seconds, 315360000);
+    EXPECT_EQ(parse({"--demo", "--rows", "2147483647"}).options->rows, 2147483647);
+
     const RecorderArgs d = parse({"--demo"});
     ASSERT_TRUE(d.options);
     EXPECT_TRUE(d.options->demo);
@@ -57,7 +61,11 @@ TEST(RecorderOptions, UsageErrorsSayWhat)
         {{"--demo", "--period", "61"}, "61"},
         {{"--demo", "--rows", "0"}, "--rows"},
         {{"--demo", "--seconds", "abc"}, "--seconds"},
-        {{"--demo", "--txt"}, "needs a value"},
+        {{"--demo", "--txt"}, "--txt needs a file name"},
+        {{"--demo", "--txt", "--rows", "1"}, "--txt needs a file name"},
+        {{"--demo", "--port", "--csv"}, "--port needs a device path"},
+        {{"--demo", "--rows", "2147483648"}, "--rows"},
+        {{"--demo", "--seconds", "3155760001"}, "--seconds"},
         {{"--demo", "--bogus"}, "--bogus"},
     };
     for (const auto &c : cases) {

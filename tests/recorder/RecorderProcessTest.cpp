@@ -1,15 +1,23 @@
 // breezon-record as a user runs it: exit statuses, signals, and what a
 // killed run leaves behind.
 #include "Files.h"
+#include "CsvExport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <functional>
+#include <pty.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace {
 
@@ -69,26 +77,29 @@ TEST(RecorderProcess, ExitStatusSaysWhatFailed)
     EXPECT_EQ(file.out.count('\n'), 0);
 }
 
-TEST(RecorderProcess, InterruptEndsTheRunWithCompleteFiles)
+TEST(RecorderProcess, StopSignalsEndTheRunWithCompleteFiles)
 {
-    QTemporaryDir dir;
-    const QString txt = dir.filePath(QStringLiteral("r.txt"));
-    const QString xls = dir.filePath(QStringLiteral("r.xlsx"));
-    QProcess p;
-    QByteArray printed;
-    ASSERT_TRUE(startAndWaitForRows(p,
-                                    {QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.5"),
-                                     QStringLiteral("--txt"), txt, QStringLiteral("--xls"), xls},
-                                    2, printed));
-    ::kill(pid_t(p.processId()), SIGINT);
-    ASSERT_TRUE(p.waitForFinished(20000));
-    printed += p.readAllStandardOutput();
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    const int rows = int(printed.count('\n'));
-    // UTF-16: "\r\n" is four bytes per line.
-    EXPECT_EQ(readAll(txt).count(QByteArray("\r\0\n\0", 4)), rows);
-    EXPECT_TRUE(readAll(xls).startsWith("PK"));
+    // SIGHUP: a closed terminal or a dropped SSH session.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        QTemporaryDir dir;
+        const QString txt = dir.filePath(QStringLiteral("r.txt"));
+        const QString xls = dir.filePath(QStringLiteral("r.xlsx"));
+        QProcess p;
+        QByteArray printed;
+        ASSERT_TRUE(startAndWaitForRows(p,
+                                        {QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.5"),
+                                         QStringLiteral("--txt"), txt, QStringLiteral("--xls"), xls},
+                                        2, printed));
+        ::kill(pid_t(p.processId()), signal);
+        ASSERT_TRUE(p.waitForFinished(20000));
+        printed += p.readAllStandardOutput();
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << signal;
+        EXPECT_EQ(p.exitCode(), 0) << signal << p.readAllStandardError().toStdString();
+        const int rows = int(printed.count('\n'));
+        // UTF-16: "\r\n" is four bytes per line.
+        EXPECT_EQ(readAll(txt).count(QByteArray("\r\0\n\0", 4)), rows) << signal;
+        EXPECT_TRUE(readAll(xls).startsWith("PK")) << signal;
+    }
 }
 
 TEST(RecorderProcess, AKilledRunKeepsEveryPrintedRow)
@@ -114,6 +125,185 @@ TEST(RecorderProcess, AKilledRunKeepsEveryPrintedRow)
         EXPECT_TRUE(text.contains(QString::fromUtf8(lines[i]) + QStringLiteral("\r\n"))) << i;
     // Header plus at least every printed row.
     EXPECT_GE(readAll(csv).count('\n'), rows + 1);
+}
+
+QStringList demoArgs(std::initializer_list<QString> more)
+{
+    QStringList args{QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.5")};
+    args.append(QStringList(more));
+    return args;
+}
+
+bool waitFor(QProcess &p, const std::function<bool()> &done, int ms = 30000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms || p.state() == QProcess::NotRunning)
+            return false;
+        p.waitForReadyRead(100);
+    }
+    return true;
+}
+
+TEST(RecorderProcess, ARestartedRecorderContinuesItsFiles)
+{
+    QTemporaryDir dir;
+    const QString txt = dir.filePath(QStringLiteral("r.txt"));
+    const QString csv = dir.filePath(QStringLiteral("r.csv"));
+    // The first run's last line is torn as a power cut leaves it.
+    for (const char *torn : {"", "half a li"}) {
+        ProcessRun run = runToEnd(demoArgs({QStringLiteral("--rows"), QStringLiteral("2"), QStringLiteral("--txt"),
+                                            txt, QStringLiteral("--csv"), csv}));
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        QFile f(csv);
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write(torn);
+    }
+    const QByteArray kept = readAll(csv);
+    EXPECT_EQ(kept.count("Timestamp,No."), 1);
+    EXPECT_EQ(kept.count("\r\n"), 1 + 4);
+    EXPECT_TRUE(kept.endsWith("half a li")); // the last run's, not cut yet
+    EXPECT_FALSE(kept.contains("half a li\r\n"));
+    EXPECT_EQ(readAll(txt).count(QByteArray("\r\0\n\0", 4)), 4);
+
+    // A file another breezon is writing is refused, and not touched.
+    QProcess first;
+    QByteArray printed;
+    ASSERT_TRUE(startAndWaitForRows(first, demoArgs({QStringLiteral("--csv"), csv}), 1, printed));
+    ProcessRun second = runToEnd(demoArgs({QStringLiteral("--rows"), QStringLiteral("1"), QStringLiteral("--csv"), csv}));
+    EXPECT_EQ(second.exitCode, 4);
+    EXPECT_TRUE(second.err.contains("in use by another breezon")) << second.err.toStdString();
+    ::kill(pid_t(first.processId()), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(20000));
+    printed += first.readAllStandardOutput();
+    EXPECT_EQ(readAll(csv).count("\r\n"), 1 + 4 + printed.count('\n'));
+}
+
+TEST(RecorderProcess, StandardOutputThatGoesAwayOrFills)
+{
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(QStringLiteral("s.csv"));
+    const struct {
+        const char *name;
+        const char *rows; // empty: no limit, the run must end by itself
+        bool withCsv;
+        const char *shell; // where standard output goes
+        int status;
+        const char *told;
+    } cases[] = {
+        {"| head alone", "", false, "| head -1", 0, ""},
+        {"| head beside a file", "4", true, "| head -1", 0, "standard output is closed"},
+        {"/dev/full", "4", true, ">/dev/full", 4, "standard output was not written: No space left on device"},
+    };
+    for (const auto &c : cases) {
+        QFile::remove(csv);
+        QStringList args = demoArgs({});
+        if (*c.rows)
+            args << QStringLiteral("--rows") << QString::fromLatin1(c.rows);
+        if (c.withCsv)
+            args << QStringLiteral("--csv") << csv;
+        const QString script = QStringLiteral("\"$0\" \"$@\" %1; echo \"status ${PIPESTATUS[0]}\" >&2").arg(QLatin1String(c.shell));
+        const ProcessRun run = [&] {
+            QProcess p;
+            p.start(QStringLiteral("bash"), QStringList{QStringLiteral("-c"), script, kProgram} + args);
+            p.waitForFinished(30000);
+            return ProcessRun{p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+        }();
+        EXPECT_TRUE(run.err.contains("status " + QByteArray::number(c.status))) << c.name << run.err.toStdString();
+        if (*c.told)
+            EXPECT_EQ(run.err.count(c.told), 1) << c.name << run.err.toStdString();
+        if (c.withCsv)
+            EXPECT_EQ(readAll(csv).count("\r\n"), 1 + 4) << c.name;
+    }
+}
+
+TEST(RecorderProcess, APortThatNeverSendsEndsWithStatus5AndLongRunsDoNotStopEarly)
+{
+    int master = -1, slave = -1;
+    char name[256];
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ProcessRun silent = runToEnd({QStringLiteral("--port"), QString::fromLatin1(name), QStringLiteral("--seconds"),
+                                  QStringLiteral("2")});
+    EXPECT_EQ(silent.exitCode, 5) << silent.err.toStdString();
+    EXPECT_TRUE(silent.err.contains("no row was recorded")) << silent.err.toStdString();
+    ::close(slave);
+    ::close(master);
+
+    // 4294968 s is 2^32 ms and a little: it once ran for 0.7 s.
+    QProcess p;
+    QByteArray printed;
+    ASSERT_TRUE(startAndWaitForRows(p, demoArgs({QStringLiteral("--seconds"), QStringLiteral("4294968")}), 3, printed));
+    EXPECT_EQ(p.state(), QProcess::Running);
+    ::kill(pid_t(p.processId()), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 0);
+}
+
+// A 64 KiB disk that fills under a running recorder and is emptied again:
+// no torn line, and every row in the file in order when it ends.
+TEST(RecorderProcess, AFullDiskLosesNoRowOnceSpaceReturns)
+{
+    QTemporaryDir dir;
+    const QByteArray disk = QFile::encodeName(dir.filePath(QStringLiteral("disk")));
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(disk)));
+    if (::mount("tmpfs", disk.constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    const QString root = QFile::decodeName(disk);
+    const auto utf16 = [](const QString &t) { return QByteArray(reinterpret_cast<const char *>(t.utf16()), t.size() * 2); };
+    const struct {
+        const char *flag;
+        QByteArray start; // what the file holds before: just under one page
+    } cases[] = {
+        {"--txt", utf16(QString(1998, u'x') + QStringLiteral("\r\n"))},
+        {"--csv", csvHeader() + QByteArray(3946, 'x') + "\r\n"},
+    };
+    for (const auto &c : cases) {
+        const QString file = root + QStringLiteral("/run");
+        const QString filler = root + QStringLiteral("/filler");
+        {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(c.start);
+        }
+        // Every page but the file's own is taken.
+        {
+            QFile f(filler);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            const QByteArray page(4096, 'f');
+            while (f.write(page) == page.size() && f.flush()) {
+            }
+        }
+        QProcess p;
+        QByteArray printed;
+        QByteArray err;
+        p.start(kProgram, demoArgs({QString::fromLatin1(c.flag), file}));
+        const auto collect = [&] {
+            printed += p.readAllStandardOutput();
+            err += p.readAllStandardError();
+        };
+        ASSERT_TRUE(waitFor(p, [&] { collect(); return err.contains("No space left on device"); })) << c.flag << err.toStdString();
+        ASSERT_TRUE(QFile::remove(filler));
+        ASSERT_TRUE(waitFor(p, [&] { collect(); return err.contains("written again"); })) << c.flag << err.toStdString();
+        ::kill(pid_t(p.processId()), SIGTERM);
+        ASSERT_TRUE(p.waitForFinished(20000));
+        collect();
+        EXPECT_EQ(p.exitCode(), 4) << c.flag; // the failure stays in the status
+        EXPECT_EQ(err.count("was not written"), 1) << c.flag << err.toStdString();
+        const QByteArray after = readAll(file).mid(c.start.size());
+        const QList<QByteArray> lines = printed.split('\n');
+        if (QByteArray(c.flag) == "--txt") {
+            QByteArray expected;
+            for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+                expected += utf16(QString::fromUtf8(lines[i]) + QStringLiteral("\r\n"));
+            EXPECT_EQ(after, expected) << c.flag;
+        } else {
+            EXPECT_EQ(after.count("\r\n"), lines.size() - 1) << c.flag;
+            EXPECT_TRUE(after.endsWith("\r\n")) << c.flag;
+        }
+        QFile::remove(file);
+    }
+    ::umount2(disk.constData(), MNT_DETACH);
 }
 
 } // namespace

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <pty.h>
+#include <unistd.h>
 
 namespace {
 
@@ -67,8 +69,8 @@ TEST(RecorderRun, RowsGoToStdoutAndEveryFileAsTheWindowWouldSaveThem)
 
     const QList<QByteArray> csv = readAll(csvPath).split('\n');
     ASSERT_EQ(csv.size(), 5); // header, three records, nothing after the last "\r\n"
-    EXPECT_TRUE(csv[0].startsWith("No.,Time,Value"));
-    EXPECT_TRUE(csv[1].startsWith("0," + rows.cellText(0, 1).toUtf8() + ","));
+    EXPECT_TRUE(csv[0].startsWith("Timestamp,No.,Time,Value"));
+    EXPECT_TRUE(csv[1].startsWith(rows.timestamp(0).isoText().toUtf8() + ",0," + rows.cellText(0, 1).toUtf8() + ","));
     EXPECT_TRUE(csv[3].endsWith(rows.cellText(2, 7).toUtf8() + "\r"));
 
     // The spreadsheet file is written at the end, under exactly the name given.
@@ -92,6 +94,30 @@ TEST(RecorderRun, APortThatCannotBeOpenedEndsTheRunAtOnce)
     EXPECT_EQ(said.count("/nonexistent/ttyUSB9"), 1) << said.toStdString();
     std::fclose(out);
     std::fclose(err);
+}
+
+// A port that opens but never sends: told while it lasts, and a run
+// without a row ends with its own status.
+TEST(RecorderRun, ASilentPortIsToldAndEndsWithStatus5)
+{
+    int master = -1, slave = -1;
+    char name[256];
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    RecorderOptions o;
+    o.port = QString::fromLatin1(name);
+    o.seconds = 1;
+    o.noDataAfterMs = 200;
+    std::FILE *out = std::tmpfile();
+    std::FILE *err = std::tmpfile();
+    Recorder recorder(o, out, err);
+    EXPECT_EQ(runToEnd(recorder), Recorder::kNoData);
+    const QByteArray said = readStream(err);
+    EXPECT_GE(said.count("no data from " + QByteArray(name) + " for 0 s: is the instrument on and sending?"), 2)
+        << said.toStdString();
+    std::fclose(out);
+    std::fclose(err);
+    ::close(slave);
+    ::close(master);
 }
 
 } // namespace

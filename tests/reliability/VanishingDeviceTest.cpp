@@ -1,10 +1,12 @@
 // The window while its instrument's adapter is pulled out and plugged back
 // in: the recording is kept, the controls stay as they were, the dead
 // descriptor is let go, nothing spins, and STOP works throughout.
+#include "CommandIds.h"
 #include "FrameAssembler.h"
 #include "WindowFixture.h"
 
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 
 #include <algorithm>
 
@@ -148,6 +150,41 @@ TEST_F(VanishingDevice, StopWorksAtEveryMomentOfALossAndAReturn)
     pressStartStop();
     EXPECT_TRUE(idle());
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.texts().join(',').toStdString();
+}
+
+// An export while the adapter is unplugged pauses the wait, not the run:
+// afterwards it waits again, and records when the adapter is back.
+TEST_F(VanishingDevice, ExportsWhileTheAdapterIsAwayGoBackToWaiting)
+{
+    QTemporaryDir dir;
+    pressStartStop();
+    ASSERT_TRUE(waitForRows(2));
+    pullOut();
+    ASSERT_TRUE(runUntil([&] { return status() == goneText(); }, 3000)) << status().toStdString();
+    for (int command : {command_id::saveText, command_id::saveExcel, command_id::exportGraph}) {
+        dialogs.paths.push_back(dir.filePath(QStringLiteral("away%1").arg(command)));
+        app->onCommand(command);
+        EXPECT_TRUE(wave().isRunning()) << command;
+        EXPECT_TRUE(wave().acquisition().waitingForPort()) << command;
+        EXPECT_EQ(caption(), QStringLiteral("STOP")) << command;
+    }
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.texts().join(',').toStdString();
+    const int n = list().itemCount();
+    ASSERT_TRUE(plugIn());
+    ASSERT_TRUE(runUntil([&] { return status() == backText(); }, 4000)) << status().toStdString();
+    EXPECT_TRUE(waitForRows(n + 2));
+}
+
+// A port that opens and never sends is told in the first status pane.
+TEST_F(VanishingDevice, ASilentPortIsToldInTheStatusBar)
+{
+    sim.stop(); // the line stays, nothing comes
+    wave().noDataAfter = std::chrono::milliseconds(300);
+    pressStartStop();
+    const QString told =
+        QStringLiteral("no data from %1 for 0 s: is the instrument on and sending?").arg(link.qpath());
+    EXPECT_TRUE(runUntil([&] { return status() == told; }, 3000)) << status().toStdString();
+    EXPECT_EQ(list().itemCount(), 0);
 }
 
 } // namespace
