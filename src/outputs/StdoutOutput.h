@@ -1,14 +1,20 @@
 #pragma once
-// Standard output: every row as the text file's line, in UTF-8, flushed as
-// it is added, so `| tee` and `| grep` see it at once.
+// Standard output: every row as one line in UTF-8, flushed as it is added,
+// so `| tee` and `| grep` see it at once. The line's format is chosen when
+// the output is made (StdoutFormats.h); by default the text file's line.
 
 #include "Output.h"
 
 #include <cstdio>
+#include <functional>
 
 class StdoutOutput : public Output {
 public:
-    explicit StdoutOutput(std::FILE *out) : out_(out) {}
+    // A row's printed line, without the newline.
+    using LineFormat = std::function<QByteArray(const RowRecord &)>;
+    static QByteArray textLine(const RowRecord &row);
+
+    explicit StdoutOutput(std::FILE *out, LineFormat format = textLine) : out_(out), format_(std::move(format)) {}
     QString name() const override { return QStringLiteral("standard output"); }
     ExportResult open() override { return ExportResult::success(); }
     void add(const RowRecord &row) override;
@@ -16,4 +22,5 @@ public:
 
 private:
     std::FILE *out_;
+    LineFormat format_;
 };
