@@ -89,6 +89,14 @@ bool Recorder::start()
     }
     acquisition_.clearPending();
 
+    // Outputs that work in the background report and catch up here.
+    tick_ = new QTimer(this);
+    connect(tick_, &QTimer::timeout, this, [this] {
+        for (const auto &output : outputs_)
+            output->tick();
+    });
+    tick_->start(std::chrono::seconds(1));
+
     if (options_.seconds) {
         deadline_ = new QTimer(this);
         deadline_->setSingleShot(true);
@@ -123,6 +131,8 @@ void Recorder::finish()
     finished_ = true;
     if (deadline_)
         deadline_->stop();
+    if (tick_)
+        tick_->stop();
     acquisition_.stop();
     if (simulator_)
         simulator_->stop();

@@ -57,6 +57,7 @@ private:
     OutputContext context_;
     std::vector<std::unique_ptr<Output>> outputs_;
     QTimer *deadline_ = nullptr;
+    QTimer *tick_ = nullptr; // Output::tick(), about once a second
     int status_ = kDone;
     bool finished_ = false;
 };
