@@ -43,6 +43,10 @@ std::string MqttLink::start()
         return "the MQTT client cannot be made: " + std::string(std::strerror(errno));
     mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_int_option(client_, MOSQ_OPT_SEND_MAXIMUM, kWindow);
+    // Each row is one small packet: sent at once, not held back to be
+    // joined with the next (which, with delayed acknowledgements, stalls a
+    // backlog's drain at a few hundred messages a second).
+    mosquitto_int_option(client_, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_reconnect_delay_set(client_, 1, kMaxReconnectDelayS, true);
     mosquitto_connect_callback_set(client_, onConnect);
     mosquitto_disconnect_callback_set(client_, onDisconnect);
@@ -177,7 +181,12 @@ void MqttLink::onConnect(mosquitto *, void *self, int rc)
     std::lock_guard lock(link->mutex_);
     if (rc != 0) {
         link->refused_ = true;
-        link->problem_ = std::string("the broker refused the connection: ") + mosquitto_connack_string(rc);
+        std::string why = mosquitto_connack_string(rc);
+        if (!why.empty() && why.back() == '.')
+            why.pop_back();
+        link->problem_ = "the broker refused the connection (" + why + ")";
+        if (rc == 4 || rc == 5) // bad user name or password, not authorised
+            link->problem_ += ": check --mqtt-user and the password";
         return;
     }
     link->connected_ = true;
@@ -201,7 +210,8 @@ void MqttLink::onDisconnect(mosquitto *, void *self, int rc)
     link->resumed_ = false;
     if (rc != 0 && !link->stopping_ && !link->refused_)
         link->problem_ = !link->lastError_.empty() ? link->lastError_
-                         : link->connections_ > 0 ? "the connection was lost: " + errorText(rc)
+                         : rc == MOSQ_ERR_CONN_LOST ? std::string("the connection was lost")
+                         : link->connections_ > 0   ? "the connection was lost: " + errorText(rc)
                                                   : errorText(rc);
 }
 

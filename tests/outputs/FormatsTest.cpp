@@ -109,11 +109,12 @@ TEST(MqttQueue, BeyondTheBoundTheOldestReadingGoesAndRetainedMessagesStay)
     queue.push({MqttMessage::Status, true, {}, "online"});
     for (int i = 0; i < 5; ++i)
         queue.push({MqttMessage::Reading, false, {}, std::to_string(i)});
-    EXPECT_EQ(queue.dropped(), 3u);
+    queue.push({MqttMessage::Status, true, {}, "offline"});
+    EXPECT_EQ(queue.dropped(), 2u);
     std::string order;
     for (; !queue.empty(); queue.pop())
         order += queue.front().payload + ' ';
-    EXPECT_EQ(order, "online 3 4 ");
+    EXPECT_EQ(order, "online 2 3 4 offline ");
 }
 
 TEST(HaDiscovery, ASensorPerQuantityWithTheStatusAsAvailability)
