@@ -30,6 +30,9 @@ def list_memory(f, b):
 def latency_p99(f, b):
     return (f"<= bound + 10 = {b + 10:g} ms", f <= b + 10)
 
+def truth(f, b):
+    return ("yes", f == 1)
+
 def none(f, b):
     return ("-", None)
 
@@ -77,6 +80,18 @@ FIGURES = [
      "pacing bound", ("rowLatency", "bound_ms"), "ms", none),
     ("latency frame -> row, 99th percentile", ("rowLatency", "p99_ms"),
      "pacing bound", ("rowLatency", "bound_ms"), "ms", latency_p99),
+    ("latency frame -> MQTT subscriber, median (100 frames)", ("brokerLatency", "broker_median_ms"),
+     "frame -> row, same run", ("brokerLatency", "row_median_ms"), "ms", none),
+    ("latency frame -> MQTT subscriber, 99th percentile", ("brokerLatency", "broker_p99_ms"),
+     "frame -> row, same run", ("brokerLatency", "row_p99_ms"), "ms", latency_p99),
+    ("CPU while publishing to MQTT, 20 s (% of one core)", ("publishingCpu", "mqtt_pct"),
+     "same recorder, no --mqtt", ("publishingCpu", "plain_pct"), "%", under(1, "%")),
+    ("100,000 rows waiting for a broker away: memory", ("queuedWhileAway", "queued_rss_MB"),
+     "bound", ("queuedWhileAway", "bound_MB"), "MB", under(50, "MB")),
+    ("  then drained in order when it is back", ("queuedWhileAway", "in_order"),
+     "rows received", ("queuedWhileAway", "received"), "", truth),
+    ("  drain time, from the broker's start", ("queuedWhileAway", "drain_s"),
+     "rows received", ("queuedWhileAway", "received"), "s", none),
 ]
 
 UNIT_US = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}
