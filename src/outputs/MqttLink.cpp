@@ -11,9 +11,17 @@ namespace {
 
 constexpr const char *kCaPath = "/etc/ssl/certs"; // Debian's store of trusted authorities
 
+// libmosquitto's texts end in a full stop; ours go on after them.
+std::string withoutStop(std::string text)
+{
+    if (!text.empty() && text.back() == '.')
+        text.pop_back();
+    return text;
+}
+
 std::string errorText(int rc)
 {
-    return rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno)) : std::string(mosquitto_strerror(rc));
+    return rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno)) : withoutStop(mosquitto_strerror(rc));
 }
 
 } // namespace
@@ -89,7 +97,8 @@ void MqttLink::connectFirst()
     nextFirstTry_ = std::chrono::steady_clock::now() + std::chrono::seconds(firstDelayS_);
     firstDelayS_ = std::min(firstDelayS_ * 2, kMaxReconnectDelayS);
     std::lock_guard lock(mutex_);
-    problem_ = errorText(rc);
+    if (!refused_) // the TLS error's own words came by the log already
+        problem_ = errorText(rc);
 }
 
 void MqttLink::retry()
@@ -181,10 +190,7 @@ void MqttLink::onConnect(mosquitto *, void *self, int rc)
     std::lock_guard lock(link->mutex_);
     if (rc != 0) {
         link->refused_ = true;
-        std::string why = mosquitto_connack_string(rc);
-        if (!why.empty() && why.back() == '.')
-            why.pop_back();
-        link->problem_ = "the broker refused the connection (" + why + ")";
+        link->problem_ = "the broker refused the connection (" + withoutStop(mosquitto_connack_string(rc)) + ")";
         if (rc == 4 || rc == 5) // bad user name or password, not authorised
             link->problem_ += ": check --mqtt-user and the password";
         return;
