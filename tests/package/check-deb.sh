@@ -13,14 +13,14 @@ echo "package: $(basename "$deb")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "depends: $depends"
-for needed in libqt6widgets6 libqt6serialport6 libxlsxwriter qt6-qpa-plugins fonts-wqy-zenhei; do
+for needed in libqt6widgets6 libqt6serialport6 libxlsxwriter libmosquitto1 qt6-qpa-plugins fonts-wqy-zenhei; do
   grep -q "$needed" <<<"$depends" || { echo "missing dependency: $needed"; exit 1; }
 done
 
 root="$work/root"
 dpkg -x "$deb" "$root"
 for f in usr/bin/breezon usr/bin/breezon-record usr/share/applications/breezon.desktop \
-         usr/share/icons/hicolor/scalable/apps/breezon.svg; do
+         usr/share/icons/hicolor/scalable/apps/breezon.svg usr/lib/systemd/system/breezon-record@.service; do
   [ -e "$root/$f" ] || { echo "missing from the package: /$f"; exit 1; }
 done
 grep -q '^Exec=breezon$' "$root/usr/share/applications/breezon.desktop"
