@@ -80,31 +80,26 @@ std::string MqttLink::start()
     }
 
     queue_.push({MqttMessage::Status, true, {}, "online"});
-    connectFirst();
     if (const int rc = mosquitto_loop_start(client_); rc != MOSQ_ERR_SUCCESS)
         return "the MQTT network thread cannot start: " + errorText(rc);
     loopStarted_ = true;
+    connector_ = std::thread([this] { connectFirst(); });
     return {};
 }
 
 void MqttLink::connectFirst()
 {
-    const int rc = mosquitto_connect_async(client_, config_.host.c_str(), config_.port, kKeepAliveS);
-    if (rc == MOSQ_ERR_SUCCESS) {
-        underWay_ = true;
-        return;
+    for (int delayS = 1;; delayS = std::min(delayS * 2, kMaxReconnectDelayS)) {
+        const int rc = mosquitto_connect_async(client_, config_.host.c_str(), config_.port, kKeepAliveS);
+        const std::string why = rc == MOSQ_ERR_SUCCESS ? std::string() : errorText(rc);
+        std::unique_lock lock(mutex_);
+        if (rc == MOSQ_ERR_SUCCESS || stopping_)
+            return;
+        if (!refused_) // a TLS error's own words came by the log already
+            problem_ = why;
+        if (stopRequested_.wait_for(lock, std::chrono::seconds(delayS), [this] { return stopping_; }))
+            return;
     }
-    nextFirstTry_ = std::chrono::steady_clock::now() + std::chrono::seconds(firstDelayS_);
-    firstDelayS_ = std::min(firstDelayS_ * 2, kMaxReconnectDelayS);
-    std::lock_guard lock(mutex_);
-    if (!refused_) // the TLS error's own words came by the log already
-        problem_ = errorText(rc);
-}
-
-void MqttLink::retry()
-{
-    if (client_ && !underWay_ && std::chrono::steady_clock::now() >= nextFirstTry_)
-        connectFirst();
 }
 
 void MqttLink::publish(MqttMessage message)
@@ -161,6 +156,8 @@ std::size_t MqttLink::stop(std::chrono::milliseconds patience, std::chrono::mill
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
+    stopRequested_.notify_all();
+    connector_.join();
     // A clean disconnect: the broker forgets the Last Will ("offline" went
     // out above, when the broker was there to take it).
     mosquitto_disconnect(client_);

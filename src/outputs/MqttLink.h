@@ -19,9 +19,11 @@
 #include "MqttQueue.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <thread>
 
 struct mosquitto;
 struct mosquitto_message;
@@ -46,11 +48,7 @@ public:
     std::string start();
     // Queues a message; it goes out as soon as the broker takes it.
     void publish(MqttMessage message);
-    // Called by the owner now and then (each row, each second): tries the
-    // first connection again while it has never got under way. (A broker
-    // that refuses the socket at once leaves libmosquitto's thread waiting
-    // for a connect call; later losses it retries by itself.)
-    void retry();
+
     // Queues "offline", waits for the queue to drain while the broker takes
     // messages (at most `patience` without progress, `limit` in all), then
     // disconnects and ends the network thread. Returns how many messages
@@ -79,15 +77,17 @@ private:
     // Hands messages to libmosquitto while the window allows; mutex held.
     void pumpLocked();
 
-    // Connects for the first time, or schedules the next try; owner's thread.
+    // The first connection, tried again (backing off) until it is under
+    // way. libmosquitto retries a lost connection by itself, but a first
+    // one refused at once leaves its thread waiting for a connect call. On
+    // a thread of its own, since resolving the broker's name may take long.
     void connectFirst();
 
     const MqttConfig config_;
     mosquitto *client_ = nullptr;
     bool loopStarted_ = false;
-    bool underWay_ = false; // a first connection is under way or made
-    int firstDelayS_ = 1;
-    std::chrono::steady_clock::time_point nextFirstTry_;
+    std::thread connector_;
+    std::condition_variable stopRequested_;
 
     mutable std::mutex mutex_;
     MqttQueue queue_;

@@ -62,7 +62,6 @@ void MqttOutput::report()
 {
     if (!link_)
         return;
-    link_->retry();
     const MqttLink::State s = link_->state();
     if (s.connected) {
         if (toldAway_ || failing()) {
