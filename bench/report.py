@@ -30,6 +30,9 @@ def list_memory(f, b):
 def latency_p99(f, b):
     return (f"<= bound + 10 = {b + 10:g} ms", f <= b + 10)
 
+def all_of(f, b):
+    return ("all of them", f == b)
+
 def none(f, b):
     return ("-", None)
 
@@ -79,6 +82,18 @@ FIGURES = [
      "pacing bound", ("rowLatency", "bound_ms"), "ms", latency_p99),
     ("reader pace over garbage bytes, 10 s", ("readerPace", "bytes_per_s"),
      "10 ms pause per byte", ("readerPace", "bound_bytes_per_s"), "B/s", at_most(100, "B/s")),
+    ("latency frame -> MQTT subscriber, median (100 frames)", ("brokerLatency", "broker_median_ms"),
+     "frame -> row, same run", ("brokerLatency", "row_median_ms"), "ms", none),
+    ("latency frame -> MQTT subscriber, 99th percentile", ("brokerLatency", "broker_p99_ms"),
+     "frame -> row, same run", ("brokerLatency", "row_p99_ms"), "ms", latency_p99),
+    ("CPU while publishing to MQTT, 20 s (% of one core)", ("publishingCpu", "mqtt_pct"),
+     "same recorder, no --mqtt", ("publishingCpu", "plain_pct"), "%", under(1, "%")),
+    ("100,000 rows waiting for a broker away: memory", ("queuedWhileAway", "queued_rss_MB"),
+     "bound", ("queuedWhileAway", "bound_MB"), "MB", under(50, "MB")),
+    ("  then received in order when it is back", ("queuedWhileAway", "in_order_rows"),
+     "rows queued", ("queuedWhileAway", "queued"), "rows", all_of),
+    ("  the time that took, from the broker's start", ("queuedWhileAway", "drain_s"),
+     "one row a second", ("queuedWhileAway", "queued"), "s", none),
 ]
 
 UNIT_US = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}

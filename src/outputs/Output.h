@@ -59,6 +59,13 @@ protected:
     // Tells that the output works again, once after each told failure.
     void recovered(const QString &text);
     bool failing() const { return failing_; }
+    // Tells what is not a failure: nothing is lost (a broker away, its
+    // rows waiting in memory).
+    void tell(const QString &text)
+    {
+        if (note_)
+            note_(text, false);
+    }
 
 private:
     Note note_;

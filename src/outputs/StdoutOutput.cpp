@@ -4,6 +4,11 @@
 
 #include <cerrno>
 
+QByteArray StdoutOutput::textLine(const RowRecord &row)
+{
+    return textLineOfCells(cellsOf(row)).chopped(2).toUtf8();
+}
+
 ExportResult StdoutOutput::open()
 {
     // Whatever stdio holds goes first, so the order of the lines stays.
@@ -28,7 +33,7 @@ void StdoutOutput::told(bool ok)
 void StdoutOutput::add(const RowRecord &row)
 {
     if (!gone_)
-        told(file_.append(textLineOfCells(cellsOf(row)).chopped(2).toUtf8() + '\n'));
+        told(file_.append(format_(row) + '\n'));
 }
 
 void StdoutOutput::tick()

@@ -1,6 +1,7 @@
 #include "OutputOptions.h"
 
 #include "CsvOutput.h"
+#include "MqttOutput.h"
 #include "SpreadsheetOutput.h"
 #include "TextFileOutput.h"
 
@@ -17,6 +18,11 @@ std::unique_ptr<Output> makeSpreadsheet(const QString &value, const OutputContex
     return std::make_unique<SpreadsheetOutput>(value, context);
 }
 
+std::unique_ptr<Output> makeMqtt(const QString &value, const OutputContext &context)
+{
+    return std::make_unique<MqttOutput>(value, context);
+}
+
 } // namespace
 
 const std::vector<OutputOption> &outputOptions()
@@ -28,6 +34,18 @@ const std::vector<OutputOption> &outputOptions()
          QStringLiteral("append each row to FILE as comma-separated UTF-8"), makeFile<CsvOutput>},
         {QStringLiteral("--xls"), QStringLiteral("FILE"),
          QStringLiteral("write the spreadsheet file FILE when the run ends"), makeSpreadsheet},
+        {QStringLiteral("--mqtt"), QStringLiteral("URL"),
+         QStringLiteral("publish each row to an MQTT broker: mqtt[s]://HOST[:PORT][/PREFIX]"), makeMqtt},
+        {QStringLiteral("--mqtt-user"), QStringLiteral("NAME"),
+         QStringLiteral("the broker's user name (password: $BREEZON_MQTT_PASSWORD)"), nullptr},
+        {QStringLiteral("--mqtt-password-file"), QStringLiteral("FILE"),
+         QStringLiteral("read the broker's password from FILE's first line"), nullptr},
+        {QStringLiteral("--mqtt-ca"), QStringLiteral("FILE"),
+         QStringLiteral("trust the broker's certificate by this CA (default: the system's)"), nullptr},
+        {QStringLiteral("--ha-discovery"), QString(),
+         QStringLiteral("also publish Home Assistant discovery messages"), nullptr},
+        {QStringLiteral("--stdout"), QStringLiteral("FORMAT"),
+         QStringLiteral("print rows as text (default), jsonl or influx (line protocol)"), nullptr},
     };
     return table;
 }

@@ -3,7 +3,7 @@
 #include "Decode.h"
 #include "OutputOptions.h"
 #include "Simulator.h"
-#include "StdoutOutput.h"
+#include "StdoutFormats.h"
 
 #include <QTimer>
 
@@ -44,7 +44,14 @@ bool Recorder::openOutputs()
     context_.settings = options_.settings;
     for (const RecorderOptions::OutputChoice &choice : options_.outputs)
         outputs_.push_back(findOutputOption(choice.flag)->make(choice.value, context_));
-    outputs_.push_back(std::make_unique<StdoutOutput>(out_));
+    const QString format = options_.settings.value(QStringLiteral("--stdout"));
+    const auto line = stdoutFormat(format, instrumentName(options_.demo ? QString() : options_.port));
+    if (!line) {
+        say(QStringLiteral("--stdout takes %1, not '%2'").arg(QLatin1String(kStdoutFormats), format));
+        status_ = kUsage;
+        return false;
+    }
+    outputs_.push_back(std::make_unique<StdoutOutput>(out_, *line));
 
     // Every output is tried, so one run of the command names every problem.
     bool ok = true;

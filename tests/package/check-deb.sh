@@ -15,7 +15,7 @@ echo "package: $(basename "$deb")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "depends: $depends"
-for needed in libqt6widgets6 libqt6serialport6 libxlsxwriter qt6-qpa-plugins fonts-wqy-zenhei; do
+for needed in libqt6widgets6 libqt6serialport6 libxlsxwriter libmosquitto1 qt6-qpa-plugins fonts-wqy-zenhei; do
   grep -q "$needed" <<<"$depends" || { echo "missing dependency: $needed"; exit 1; }
 done
 
@@ -24,7 +24,7 @@ dpkg -x "$deb" "$root"
 for f in usr/bin/breezon usr/bin/breezon-record usr/share/applications/breezon.desktop \
          usr/share/icons/hicolor/scalable/apps/breezon.svg usr/share/metainfo/io.github.breezon.metainfo.xml \
          usr/share/man/man1/breezon.1.gz usr/share/man/man1/breezon-record.1.gz \
-         usr/share/doc/breezon/copyright usr/share/doc/breezon/changelog.gz; do
+         usr/share/doc/breezon/copyright usr/share/doc/breezon/changelog.gz usr/lib/systemd/system/breezon-record@.service; do
   [ -e "$root/$f" ] || { echo "missing from the package: /$f"; exit 1; }
 done
 grep -q '^Exec=breezon$' "$root/usr/share/applications/breezon.desktop"

@@ -1,0 +1,11 @@
+#pragma once
+// A row as one JSON object under the shared field names (RowFields.h): the
+// MQTT payload and each line of `--stdout jsonl`. Numbers are written as
+// numbers (the list's texts are valid JSON numbers), an empty text as null.
+
+#include "RowFields.h"
+
+#include <QByteArray>
+
+// One line of compact UTF-8 JSON, without a newline.
+QByteArray jsonRow(const RowFields &fields);

@@ -1,0 +1,97 @@
+#include "MqttConfig.h"
+
+#include "StdoutFormats.h"
+
+#include <QFile>
+#include <QSysInfo>
+#include <QUrl>
+
+#include <cstdlib>
+
+namespace {
+
+// '+' and '#' are wildcards and '/' separates levels: none may come from a
+// host or port name.
+QString topicLevel(QString text)
+{
+    for (QChar &c : text)
+        if (c == QLatin1Char('+') || c == QLatin1Char('#') || c == QLatin1Char('/') || c.isSpace())
+            c = QLatin1Char('_');
+    return text;
+}
+
+std::optional<MqttConfig> fail(QString *why, const QString &text)
+{
+    if (why)
+        *why = text;
+    return std::nullopt;
+}
+
+} // namespace
+
+QString defaultMqttPrefix(const QString &hostName, const QString &instrument)
+{
+    return QStringLiteral("breezon/%1/%2").arg(topicLevel(hostName.isEmpty() ? QStringLiteral("localhost") : hostName),
+                                               topicLevel(instrument));
+}
+
+std::optional<MqttConfig> parseMqttUrl(const QString &text, const QString &defaultPrefix, QString *why)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme();
+    if (!url.isValid() || (scheme != QLatin1String("mqtt") && scheme != QLatin1String("mqtts")) ||
+        url.host().isEmpty())
+        return fail(why, QStringLiteral("'%1' is not an MQTT URL: give mqtt://HOST[:PORT][/PREFIX] or mqtts://...")
+                             .arg(text));
+    if (!url.userInfo().isEmpty())
+        return fail(why, QStringLiteral("the MQTT URL must not hold a user or password: give the user with "
+                                        "--mqtt-user and the password in %1 or with --mqtt-password-file")
+                             .arg(QLatin1String(kPasswordVariable)));
+    if (url.hasQuery() || url.hasFragment())
+        return fail(why, QStringLiteral("the MQTT URL '%1' has a query or fragment; topics take neither").arg(text));
+
+    MqttConfig c;
+    c.tls = scheme == QLatin1String("mqtts");
+    c.host = url.host().toStdString();
+    c.port = url.port(c.tls ? kMqttsPort : kMqttPort);
+    QString prefix = url.path(QUrl::FullyDecoded);
+    while (prefix.startsWith(QLatin1Char('/')))
+        prefix.remove(0, 1);
+    while (prefix.endsWith(QLatin1Char('/')))
+        prefix.chop(1);
+    if (prefix.contains(QLatin1Char('+')) || prefix.contains(QLatin1Char('#')) ||
+        prefix.contains(QStringLiteral("//")))
+        return fail(why, QStringLiteral("the topic prefix '%1' holds a wildcard (+ or #) or an empty level").arg(prefix));
+    c.prefix = (prefix.isEmpty() ? defaultPrefix : prefix).toStdString();
+    return c;
+}
+
+std::optional<MqttConfig> mqttConfig(const QString &url, const OutputContext &context, QString *why)
+{
+    std::optional<MqttConfig> c =
+        parseMqttUrl(url, defaultMqttPrefix(QSysInfo::machineHostName(), instrumentName(context.port)), why);
+    if (!c)
+        return c;
+    c->user = context.settings.value(QStringLiteral("--mqtt-user")).toStdString();
+    c->caFile = context.settings.value(QStringLiteral("--mqtt-ca")).toStdString();
+    c->haDiscovery = context.settings.contains(QStringLiteral("--ha-discovery"));
+    if (!c->caFile.empty() && !c->tls)
+        return fail(why, QStringLiteral("--mqtt-ca is for an mqtts:// URL"));
+
+    const QString file = context.settings.value(QStringLiteral("--mqtt-password-file"));
+    if (!file.isEmpty()) {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly))
+            return fail(why, QStringLiteral("the MQTT password file %1 cannot be read: %2").arg(file, f.errorString()));
+        // The first line; a trailing newline is the editor's, not the password's.
+        QByteArray line = f.readLine(4096);
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        c->password = line.toStdString();
+    } else if (const char *env = std::getenv(kPasswordVariable); env && *env) {
+        c->password = env;
+    }
+    if (c->password && c->user.empty())
+        return fail(why, QStringLiteral("an MQTT password needs a user name: give --mqtt-user NAME"));
+    return c;
+}

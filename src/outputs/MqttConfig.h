@@ -1,0 +1,43 @@
+#pragma once
+// Where and how the MQTT output publishes: the broker's address from
+// `--mqtt URL`, the topic prefix, the user name, the password (from the
+// environment or a file: never from the command line, where every user of
+// the machine can read it), the certificate authority for TLS.
+//
+// Plain standard strings: the network side (MqttLink) knows no Qt.
+
+#include "Output.h"
+
+#include <QString>
+
+#include <optional>
+#include <string>
+
+inline constexpr int kMqttPort = 1883;
+inline constexpr int kMqttsPort = 8883;
+inline constexpr const char *kPasswordVariable = "BREEZON_MQTT_PASSWORD";
+
+struct MqttConfig {
+    bool tls = false;
+    std::string host;
+    int port = kMqttPort;
+    std::string prefix;             // topics are PREFIX/reading and PREFIX/status
+    std::string user;               // empty: none
+    std::optional<std::string> password;
+    std::string caFile;             // empty: the system's certificate store
+    bool haDiscovery = false;
+
+    std::string address() const { return host + ':' + std::to_string(port); }
+};
+
+// "mqtt://HOST[:PORT][/PREFIX]" or "mqtts://..."; `defaultPrefix` where the
+// URL gives none. The reason when the URL is not one.
+std::optional<MqttConfig> parseMqttUrl(const QString &url, const QString &defaultPrefix, QString *why);
+
+// The whole configuration of `--mqtt URL` with the options that go with it
+// (OutputContext::settings) and the password from BREEZON_MQTT_PASSWORD or
+// --mqtt-password-file. The reason when something is wrong.
+std::optional<MqttConfig> mqttConfig(const QString &url, const OutputContext &context, QString *why);
+
+// "breezon/HOSTNAME/PORTNAME", with characters that topics reserve replaced.
+QString defaultMqttPrefix(const QString &hostName, const QString &instrument);

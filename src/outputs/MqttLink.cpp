@@ -1,0 +1,245 @@
+#include "MqttLink.h"
+
+#include <mosquitto.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+constexpr const char *kCaPath = "/etc/ssl/certs"; // Debian's store of trusted authorities
+
+// libmosquitto's texts end in a full stop; ours go on after them.
+std::string withoutStop(std::string text)
+{
+    if (!text.empty() && text.back() == '.')
+        text.pop_back();
+    return text;
+}
+
+std::string errorText(int rc)
+{
+    return rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno)) : withoutStop(mosquitto_strerror(rc));
+}
+
+} // namespace
+
+MqttLink::MqttLink(MqttConfig config, std::size_t bound) : config_(std::move(config)), queue_(bound) {}
+
+MqttLink::~MqttLink()
+{
+    if (loopStarted_)
+        stop(std::chrono::milliseconds(0), std::chrono::milliseconds(0));
+    if (client_)
+        mosquitto_destroy(client_);
+}
+
+std::string MqttLink::topic(MqttMessage::Topic topic) const
+{
+    return config_.prefix + (topic == MqttMessage::Status ? "/status" : "/reading");
+}
+
+std::string MqttLink::start()
+{
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { mosquitto_lib_init(); });
+
+    client_ = mosquitto_new(nullptr, true, this);
+    if (!client_)
+        return "the MQTT client cannot be made: " + std::string(std::strerror(errno));
+    mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_int_option(client_, MOSQ_OPT_SEND_MAXIMUM, kWindow);
+    // Each row is one small packet: sent at once, not held back to be
+    // joined with the next (which, with delayed acknowledgements, stalls a
+    // backlog's drain at a few hundred messages a second).
+    mosquitto_int_option(client_, MOSQ_OPT_TCP_NODELAY, 1);
+    mosquitto_reconnect_delay_set(client_, 1, kMaxReconnectDelayS, true);
+    mosquitto_connect_callback_set(client_, onConnect);
+    mosquitto_disconnect_callback_set(client_, onDisconnect);
+    mosquitto_publish_callback_set(client_, onPublish);
+    mosquitto_log_callback_set(client_, onLog);
+
+    if (!config_.user.empty()) {
+        const int rc = mosquitto_username_pw_set(client_, config_.user.c_str(),
+                                                 config_.password ? config_.password->c_str() : nullptr);
+        if (rc != MOSQ_ERR_SUCCESS)
+            return "the MQTT user name cannot be used: " + errorText(rc);
+    }
+    const std::string status = topic(MqttMessage::Status);
+    if (const int rc = mosquitto_will_set(client_, status.c_str(), 7, "offline", 1, true); rc != MOSQ_ERR_SUCCESS)
+        return "the MQTT status topic " + status + " cannot be used: " + errorText(rc);
+    if (config_.tls) {
+        const int rc = config_.caFile.empty()
+                           ? mosquitto_tls_set(client_, nullptr, kCaPath, nullptr, nullptr, nullptr)
+                           : mosquitto_tls_set(client_, config_.caFile.c_str(), nullptr, nullptr, nullptr, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS)
+            return config_.caFile.empty() ? "the system's certificate store " + std::string(kCaPath) + " cannot be used"
+                                          : "the certificate file " + config_.caFile + " cannot be read";
+    }
+
+    queue_.push({MqttMessage::Status, true, {}, "online"});
+    if (const int rc = mosquitto_loop_start(client_); rc != MOSQ_ERR_SUCCESS)
+        return "the MQTT network thread cannot start: " + errorText(rc);
+    loopStarted_ = true;
+    connector_ = std::thread([this] { connectFirst(); });
+    return {};
+}
+
+void MqttLink::connectFirst()
+{
+    for (int delayS = 1;; delayS = std::min(delayS * 2, kMaxReconnectDelayS)) {
+        const int rc = mosquitto_connect_async(client_, config_.host.c_str(), config_.port, kKeepAliveS);
+        const std::string why = rc == MOSQ_ERR_SUCCESS ? std::string() : errorText(rc);
+        std::unique_lock lock(mutex_);
+        if (rc == MOSQ_ERR_SUCCESS || stopping_)
+            return;
+        if (!refused_) // a TLS error's own words came by the log already
+            problem_ = why;
+        if (stopRequested_.wait_for(lock, std::chrono::seconds(delayS), [this] { return stopping_; }))
+            return;
+    }
+}
+
+void MqttLink::publish(MqttMessage message)
+{
+    std::lock_guard lock(mutex_);
+    queue_.push(std::move(message));
+    pumpLocked();
+}
+
+void MqttLink::pumpLocked()
+{
+    while (connected_ && resumed_ && outstanding_ < kWindow && !queue_.empty()) {
+        const MqttMessage &m = queue_.front();
+        const std::string name = m.topic == MqttMessage::Discovery ? m.subtopic : topic(m.topic);
+        const int rc = mosquitto_publish(client_, nullptr, name.c_str(), int(m.payload.size()), m.payload.data(), 1,
+                                         m.retain);
+        // A connection lost meanwhile keeps the message in libmosquitto,
+        // which sends it again after the reconnect.
+        if (rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN) {
+            ++outstanding_;
+        } else {
+            problem_ = "a message to " + name + " was not accepted: " + errorText(rc);
+        }
+        queue_.pop();
+    }
+}
+
+std::size_t MqttLink::stop(std::chrono::milliseconds patience, std::chrono::milliseconds limit)
+{
+    if (!loopStarted_)
+        return 0;
+    using Clock = std::chrono::steady_clock;
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push({MqttMessage::Status, true, {}, "offline"});
+        pumpLocked();
+    }
+    const auto start = Clock::now();
+    auto progressAt = start;
+    std::uint64_t delivered = state().delivered;
+    for (;;) {
+        const State now = state();
+        if (now.waiting == 0)
+            break;
+        if (now.delivered != delivered) {
+            delivered = now.delivered;
+            progressAt = Clock::now();
+        }
+        if (Clock::now() - progressAt >= patience || Clock::now() - start >= limit)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    stopRequested_.notify_all();
+    connector_.join();
+    // A clean disconnect: the broker forgets the Last Will ("offline" went
+    // out above, when the broker was there to take it).
+    mosquitto_disconnect(client_);
+    mosquitto_loop_stop(client_, false);
+    loopStarted_ = false;
+    std::lock_guard lock(mutex_);
+    return queue_.size() + std::size_t(outstanding_);
+}
+
+MqttLink::State MqttLink::state() const
+{
+    std::lock_guard lock(mutex_);
+    State s;
+    s.connected = connected_;
+    s.connections = connections_;
+    s.problem = problem_;
+    s.refused = refused_;
+    s.waiting = queue_.size() + std::size_t(outstanding_);
+    s.delivered = delivered_;
+    s.dropped = queue_.dropped();
+    return s;
+}
+
+void MqttLink::onConnect(mosquitto *, void *self, int rc)
+{
+    auto *link = static_cast<MqttLink *>(self);
+    std::lock_guard lock(link->mutex_);
+    if (rc != 0) {
+        link->refused_ = true;
+        link->problem_ = "the broker refused the connection (" + withoutStop(mosquitto_connack_string(rc)) + ")";
+        if (rc == 4 || rc == 5) // bad user name or password, not authorised
+            link->problem_ += ": check --mqtt-user and the password";
+        return;
+    }
+    link->connected_ = true;
+    link->refused_ = false;
+    link->problem_.clear();
+    link->lastError_.clear();
+    if (link->connections_++ > 0)
+        link->queue_.push({MqttMessage::Status, true, {}, "online"}); // a restarted broker may have lost it
+    // Messages libmosquitto still holds are sent again once this callback
+    // returns; new ones wait for the first acknowledgement so as not to
+    // overtake them.
+    link->resumed_ = link->outstanding_ == 0;
+    link->pumpLocked();
+}
+
+void MqttLink::onDisconnect(mosquitto *, void *self, int rc)
+{
+    auto *link = static_cast<MqttLink *>(self);
+    std::lock_guard lock(link->mutex_);
+    link->connected_ = false;
+    link->resumed_ = false;
+    if (rc != 0 && !link->stopping_ && !link->refused_)
+        link->problem_ = !link->lastError_.empty() ? link->lastError_
+                         : rc == MOSQ_ERR_CONN_LOST ? std::string("the connection was lost")
+                         : link->connections_ > 0   ? "the connection was lost: " + errorText(rc)
+                                                  : errorText(rc);
+}
+
+void MqttLink::onPublish(mosquitto *, void *self, int)
+{
+    auto *link = static_cast<MqttLink *>(self);
+    std::lock_guard lock(link->mutex_);
+    if (link->outstanding_ > 0)
+        --link->outstanding_;
+    ++link->delivered_;
+    link->resumed_ = true;
+    link->pumpLocked();
+}
+
+void MqttLink::onLog(mosquitto *, void *self, int level, const char *text)
+{
+    if (!(level & MOSQ_LOG_ERR) || !text)
+        return;
+    auto *link = static_cast<MqttLink *>(self);
+    std::lock_guard lock(link->mutex_);
+    link->lastError_ = text;
+    // A certificate the client does not trust is the broker's refusal too:
+    // it will not change by trying again soon.
+    if (link->lastError_.find("OpenSSL") != std::string::npos) {
+        link->refused_ = true;
+        link->problem_ = "TLS: " + link->lastError_;
+    }
+}

@@ -1,0 +1,103 @@
+#pragma once
+// The connection to the MQTT broker: libmosquitto's client, its network loop
+// on a thread of its own (mosquitto_loop_start), and the queue of messages
+// waiting for the broker.
+//
+// Delivery is QoS 1 and in order. At most kWindow messages are handed to
+// libmosquitto at a time (it resends them itself after a reconnect); the rest
+// wait in the bounded queue here, so a broker away for long costs a known
+// amount of memory. Each acknowledgement lets the next message go, from the
+// network thread, so a backlog drains at the broker's pace. After a
+// reconnect nothing new goes out before the first resent message is
+// acknowledged, so no message overtakes an older one.
+//
+// libmosquitto's callbacks run on its thread and only record what happened
+// in plain data under one mutex; the owner asks with state() and reports.
+// No Qt here.
+
+#include "MqttConfig.h"
+#include "MqttQueue.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+struct mosquitto;
+struct mosquitto_message;
+
+class MqttLink {
+public:
+    static constexpr std::size_t kDefaultBound = 100000;
+    static constexpr int kWindow = 64;
+    static constexpr int kKeepAliveS = 30;
+    static constexpr int kMaxReconnectDelayS = 60;
+
+    explicit MqttLink(MqttConfig config, std::size_t bound = kDefaultBound);
+    ~MqttLink();
+    MqttLink(const MqttLink &) = delete;
+    MqttLink &operator=(const MqttLink &) = delete;
+
+    // Sets the client up (credentials, TLS, the Last Will "offline" on the
+    // status topic) and starts connecting in the background; "online" is
+    // the first message. The reason when the client cannot be set up (a
+    // certificate file that cannot be read); a broker that is away is not
+    // an error here.
+    std::string start();
+    // Queues a message; it goes out as soon as the broker takes it.
+    void publish(MqttMessage message);
+
+    // Queues "offline", waits for the queue to drain while the broker takes
+    // messages (at most `patience` without progress, `limit` in all), then
+    // disconnects and ends the network thread. Returns how many messages
+    // were left undelivered.
+    std::size_t stop(std::chrono::milliseconds patience, std::chrono::milliseconds limit);
+
+    struct State {
+        bool connected = false;
+        int connections = 0;         // successful connections so far
+        std::string problem;         // why the broker is not taking messages; empty when it is
+        bool refused = false;        // the problem is the broker's refusal (or a bad certificate)
+        std::size_t waiting = 0;     // queued here or handed over and not acknowledged
+        std::uint64_t delivered = 0; // acknowledged by the broker
+        std::uint64_t dropped = 0;   // readings dropped beyond the bound
+    };
+    State state() const;
+
+    std::string topic(MqttMessage::Topic topic) const;
+
+private:
+    static void onConnect(mosquitto *, void *self, int rc);
+    static void onDisconnect(mosquitto *, void *self, int rc);
+    static void onPublish(mosquitto *, void *self, int mid);
+    static void onLog(mosquitto *, void *self, int level, const char *text);
+
+    // Hands messages to libmosquitto while the window allows; mutex held.
+    void pumpLocked();
+
+    // The first connection, tried again (backing off) until it is under
+    // way. libmosquitto retries a lost connection by itself, but a first
+    // one refused at once leaves its thread waiting for a connect call. On
+    // a thread of its own, since resolving the broker's name may take long.
+    void connectFirst();
+
+    const MqttConfig config_;
+    mosquitto *client_ = nullptr;
+    bool loopStarted_ = false;
+    std::thread connector_;
+    std::condition_variable stopRequested_;
+
+    mutable std::mutex mutex_;
+    MqttQueue queue_;
+    int outstanding_ = 0;      // handed to libmosquitto, not yet acknowledged
+    bool connected_ = false;
+    bool resumed_ = false;     // new messages may go out on this connection
+    bool stopping_ = false;
+    int connections_ = 0;
+    std::string problem_;
+    bool refused_ = false;
+    std::string lastError_;    // libmosquitto's last error log line (TLS failures)
+    std::uint64_t delivered_ = 0;
+};

@@ -1,0 +1,156 @@
+#pragma once
+// A real Mosquitto broker for the tests, on 127.0.0.1 on a free port, and a
+// subscriber (mosquitto_sub) that collects what it receives.
+//
+// The broker has two listeners: one open to anyone, one that wants the user
+// kUser with kPassword. It keeps its state on disk, so a subscriber's
+// session (QoS 1, not clean) outlives a restart, as a production broker's
+// does; a row published while the subscriber reconnects is then kept for it.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+inline const char *const kUser = "meter";
+inline const char *const kPassword = "duct-7-secret";
+
+inline sockaddr_in loopback(int port)
+{
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(std::uint16_t(port));
+    return a;
+}
+
+// A port nobody listens on now (the kernel picks it).
+inline int freePort()
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = loopback(0);
+    socklen_t size = sizeof a;
+    const bool ok = ::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
+                    ::getsockname(s, reinterpret_cast<sockaddr *>(&a), &size) == 0;
+    ::close(s);
+    return ok ? ntohs(a.sin_port) : -1;
+}
+
+inline bool accepts(int port)
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    const sockaddr_in a = loopback(port);
+    const bool ok = ::connect(s, reinterpret_cast<const sockaddr *>(&a), sizeof a) == 0;
+    ::close(s);
+    return ok;
+}
+
+class Broker {
+public:
+    const int port = freePort();
+    const int securePort = freePort(); // the listener that wants a password
+
+    Broker()
+    {
+        QProcess passwd;
+        passwd.start(QStringLiteral("mosquitto_passwd"),
+                     {QStringLiteral("-c"), QStringLiteral("-b"), dir_.filePath(QStringLiteral("passwords")),
+                      QString::fromLatin1(kUser), QString::fromLatin1(kPassword)});
+        passwd.waitForFinished(10000);
+        QFile conf(dir_.filePath(QStringLiteral("mosquitto.conf")));
+        conf.open(QIODevice::WriteOnly);
+        conf.write(QStringLiteral("per_listener_settings true\n"
+                                  "user root\n" // as root, do not drop to a user that cannot read this folder
+                                  "persistence true\n"
+                                  "persistence_location %1/\n"
+                                  "log_dest stderr\n"
+                                  "listener %2 127.0.0.1\n"
+                                  "allow_anonymous true\n"
+                                  "listener %3 127.0.0.1\n"
+                                  "allow_anonymous false\n"
+                                  "password_file %4\n")
+                       .arg(dir_.path())
+                       .arg(port)
+                       .arg(securePort)
+                       .arg(dir_.filePath(QStringLiteral("passwords")))
+                       .toUtf8());
+    }
+    ~Broker() { stop(); }
+
+    bool start()
+    {
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), dir_.filePath(QStringLiteral("mosquitto.conf"))});
+        for (int i = 0; i < 100; ++i) {
+            if (accepts(port) && accepts(securePort))
+                return true;
+            if (process_.state() == QProcess::NotRunning)
+                return false;
+            QThread::msleep(50);
+        }
+        return false;
+    }
+    // Ends the broker as a service stop does (it saves its state).
+    void stop()
+    {
+        if (process_.state() == QProcess::NotRunning)
+            return;
+        process_.terminate();
+        if (!process_.waitForFinished(10000))
+            process_.kill();
+        process_.waitForFinished(10000);
+    }
+    QByteArray log() { return process_.readAll(); }
+    QString url(const QString &prefix, bool secure = false) const
+    {
+        return QStringLiteral("mqtt://127.0.0.1:%1/%2").arg(secure ? securePort : port).arg(prefix);
+    }
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+};
+
+// mosquitto_sub on the open listener: "TOPIC PAYLOAD" per message, QoS 1,
+// a session of its own that outlives a broker restart.
+class Subscriber {
+public:
+    Subscriber(const Broker &broker, const QString &topic)
+    {
+        static int count = 0;
+        process_.start(QStringLiteral("mosquitto_sub"),
+                       {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                        QString::number(broker.port), QStringLiteral("-t"), topic, QStringLiteral("-q"),
+                        QStringLiteral("1"), QStringLiteral("-c"), QStringLiteral("-i"),
+                        QStringLiteral("breezon-test-%1-%2").arg(::getpid()).arg(++count), QStringLiteral("-v")});
+        process_.waitForStarted(10000);
+        QThread::msleep(300); // subscribed before anything is published
+    }
+    ~Subscriber()
+    {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+    // Every message so far, waiting up to `ms` until one contains `last`.
+    QList<QByteArray> until(const QByteArray &last, int ms = 20000)
+    {
+        for (int waited = 0; !received_.contains(last) && waited < ms; waited += 100) {
+            process_.waitForReadyRead(100);
+            received_ += process_.readAllStandardOutput();
+        }
+        QList<QByteArray> lines = received_.split('\n');
+        lines.removeAll(QByteArray());
+        return lines;
+    }
+
+private:
+    QProcess process_;
+    QByteArray received_;
+};
