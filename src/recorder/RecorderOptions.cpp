@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 QString RecorderOptions::output(const QString &flag) const
 {
     for (const OutputChoice &c : outputs)
@@ -14,33 +16,37 @@ QString RecorderOptions::output(const QString &flag) const
 
 QString recorderUsage()
 {
+    QList<std::pair<QString, QString>> lines = {
+        {QStringLiteral("--port PATH"), QStringLiteral("the instrument's serial device, e.g. /dev/serial/by-id/usb-...")},
+        {QStringLiteral("--demo"), QStringLiteral("record from a simulated instrument instead")},
+        {QStringLiteral("--period P"), QStringLiteral("sampling period: 0.5, or whole seconds 1 to 60 (default 1)")},
+        {QStringLiteral("--rows N"), QStringLiteral("stop after N rows (at most 2147483647)")},
+        {QStringLiteral("--seconds S"), QStringLiteral("stop after S seconds (at most 3155760000, a century)")},
+    };
+    for (const OutputOption &o : outputOptions())
+        lines.append({o.valueName.isEmpty() ? o.flag : o.flag + QLatin1Char(' ') + o.valueName, o.help});
+    lines.append({QStringLiteral("--help"), QStringLiteral("show this text")});
+    lines.append({QStringLiteral("--version"), QStringLiteral("show the version")});
+    qsizetype width = 0;
+    for (const auto &line : lines)
+        width = std::max(width, line.first.size());
+
     // The shape (Usage:, "or:", Options:) is the one help2man reads into
     // the manual page's synopsis and options.
-    QString outputs;
-    for (const OutputOption &o : outputOptions()) {
-        const QString item = o.valueName.isEmpty() ? o.flag : o.flag + QLatin1Char(' ') + o.valueName;
-        outputs += QStringLiteral("  %1 %2\n").arg(item.leftJustified(22), o.help);
-    }
-    return QStringLiteral("Usage: breezon-record --port PATH [OPTION]...\n"
-                          "  or:  breezon-record --demo [OPTION]...\n"
-                          "Records the anemometer's readings without a window, one row per sampling period,\n"
-                          "printing each row to standard output as it arrives.\n"
-                          "\n"
-                          "Options:\n"
-                          "  --port PATH            the instrument's serial device, e.g. /dev/serial/by-id/usb-...\n"
-                          "  --demo                 record from a simulated instrument instead\n"
-                          "  --period P             sampling period: 0.5, or whole seconds 1 to 60 (default 1)\n"
-                          "  --rows N               stop after N rows (at most 2147483647)\n"
-                          "  --seconds S            stop after S seconds (at most 3155760000, a century)\n") +
-           outputs +
-           QStringLiteral("  --help                 show this text\n"
-                          "  --version              show the version\n"
-                          "\n"
-                          "An existing --txt or --csv file is continued, never emptied.\n"
-                          "It stops after N rows, S seconds, on SIGINT, SIGTERM, SIGHUP or SIGQUIT, or when\n"
-                          "standard output is its only output and its reader has gone, whichever comes first.\n"
-                          "Exit status: 0 done, 2 usage error, 3 the port cannot be opened, 4 an output cannot\n"
-                          "be written, 5 no row was recorded (nothing came from the port).\n");
+    QString text = QStringLiteral("Usage: breezon-record --port PATH [OPTION]...\n"
+                                  "  or:  breezon-record --demo [OPTION]...\n"
+                                  "Records the anemometer's readings without a window, one row per sampling period,\n"
+                                  "printing each row to standard output as it arrives.\n"
+                                  "\n"
+                                  "Options:\n");
+    for (const auto &line : lines)
+        text += QStringLiteral("  %1  %2\n").arg(line.first.leftJustified(width), line.second);
+    return text + QStringLiteral("\n"
+                                 "An existing --txt or --csv file is continued, never emptied.\n"
+                                 "It stops after N rows, S seconds, on SIGINT, SIGTERM, SIGHUP or SIGQUIT, or when\n"
+                                 "standard output is its only output and its reader has gone, whichever comes first.\n"
+                                 "Exit status: 0 done, 2 usage error, 3 the port cannot be opened, 4 an output cannot\n"
+                                 "be written, 5 no row was recorded (nothing came from the port).\n");
 }
 
 std::optional<int> parsePeriod(const QString &text)
