@@ -1,6 +1,7 @@
 #include "OutputOptions.h"
 
 #include "CsvOutput.h"
+#include "RecordingFileOutput.h"
 #include "SpreadsheetOutput.h"
 #include "TextFileOutput.h"
 
@@ -17,6 +18,11 @@ std::unique_ptr<Output> makeSpreadsheet(const QString &value, const OutputContex
     return std::make_unique<SpreadsheetOutput>(value, context);
 }
 
+std::unique_ptr<Output> makeRecording(const QString &value, const OutputContext &context)
+{
+    return std::make_unique<RecordingFileOutput>(value, context, RecordingFileOutput::Mode::Synchronous);
+}
+
 } // namespace
 
 const std::vector<OutputOption> &outputOptions()
@@ -28,6 +34,8 @@ const std::vector<OutputOption> &outputOptions()
          QStringLiteral("append each row to FILE as comma-separated UTF-8"), makeFile<CsvOutput>},
         {QStringLiteral("--xls"), QStringLiteral("FILE"),
          QStringLiteral("write the spreadsheet file FILE when the run ends"), makeSpreadsheet},
+        {QStringLiteral("--breezon"), QStringLiteral("FILE"),
+         QStringLiteral("add each row to the recording file FILE (continued if it is one)"), makeRecording},
     };
     return table;
 }

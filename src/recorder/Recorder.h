@@ -46,6 +46,7 @@ private:
     void say(const QString &text);
     void outputFailed(const QString &text);
     bool openOutputs();
+    bool startReplay(); // --from, in RecorderReplay.cpp
 
     RecorderOptions options_;
     std::FILE *out_;

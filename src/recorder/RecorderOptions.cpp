@@ -14,7 +14,7 @@ QString RecorderOptions::output(const QString &flag) const
 
 QString recorderUsage()
 {
-    QString synopsis = QStringLiteral("Usage: breezon-record (--port PATH | --demo) [--period P] [--rows N] [--seconds S]\n"
+    QString synopsis = QStringLiteral("Usage: breezon-record (--port PATH | --demo | --from FILE) [--period P] [--rows N] [--seconds S]\n"
                                       "                     ");
     QString options;
     int width = 22;
@@ -35,6 +35,8 @@ QString recorderUsage()
                           "\n"
                           "  --port PATH            the instrument's serial device, e.g. /dev/serial/by-id/usb-...\n"
                           "  --demo                 record from a simulated instrument instead\n"
+                          "  --from FILE            read the rows of the recording file FILE instead, with their\n"
+                          "                         recorded times, and write the outputs chosen for them\n"
                           "  --period P             sampling period: 0.5, or whole seconds 1 to 60 (default 1)\n"
                           "  --rows N               stop after N rows\n"
                           "  --seconds S            stop after S seconds\n") +
@@ -42,7 +44,8 @@ QString recorderUsage()
            QStringLiteral("  --help                 show this text\n"
                           "\n"
                           "It stops after N rows, S seconds, or on SIGINT or SIGTERM, whichever comes first.\n"
-                          "Exit status: 0 done, 2 usage error, 3 the port cannot be opened, 4 a file cannot be written.\n");
+                          "Exit status: 0 done, 2 usage error, 3 the port (or the --from file) cannot be read,\n"
+                          "4 a file cannot be written.\n");
 }
 
 std::optional<int> parsePeriod(const QString &text)
@@ -104,7 +107,8 @@ RecorderArgs parseRecorderArgs(const QStringList &args)
             continue;
         }
         static const QStringList withValue = {QStringLiteral("--port"), QStringLiteral("--period"),
-                                              QStringLiteral("--rows"), QStringLiteral("--seconds")};
+                                              QStringLiteral("--rows"), QStringLiteral("--seconds"),
+                                              QStringLiteral("--from")};
         if (!output && !withValue.contains(a))
             return usageError(QStringLiteral("unknown option '%1'").arg(a));
         if (i + 1 >= args.size() || args[i + 1].isEmpty())
@@ -115,6 +119,8 @@ RecorderArgs parseRecorderArgs(const QStringList &args)
                 o.outputs.push_back({a, v});
             else
                 o.settings.insert(a, v);
+        } else if (a == QLatin1String("--from")) {
+            o.from = v;
         } else if (a == QLatin1String("--port")) {
             o.port = v;
             havePort = true;
@@ -131,9 +137,10 @@ RecorderArgs parseRecorderArgs(const QStringList &args)
             (a == QLatin1String("--rows") ? o.rows : o.seconds) = *n;
         }
     }
-    if (havePort == o.demo)
-        return usageError(havePort ? QStringLiteral("give either --port or --demo, not both")
-                                   : QStringLiteral("give --port PATH or --demo"));
+    const int sources = int(havePort) + int(o.demo) + int(!o.from.isEmpty());
+    if (sources != 1)
+        return usageError(sources ? QStringLiteral("give one of --port, --demo and --from, not more")
+                                  : QStringLiteral("give --port PATH, --demo or --from FILE"));
     RecorderArgs r;
     r.options = o;
     return r;
