@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QSettings>
 
+#include <cstdio>
 #include <memory>
 #include <new>
 
@@ -33,9 +34,23 @@ int main(int argc, char **argv)
                                   QStringLiteral("Add a device path to the port box (may be given more than once), "
                                                  "e.g. /dev/serial/by-id/usb-..."),
                                   QStringLiteral("PATH"));
+    const QCommandLineOption open(QStringLiteral("open"), QStringLiteral("Open the recording file FILE."),
+                                  QStringLiteral("FILE"));
+    const QCommandLineOption noJournal(
+        QStringLiteral("no-journal"),
+        QStringLiteral("Keep no recording files of the runs (kept by default in $XDG_DATA_HOME/breezon/recordings)."));
     parser.addOption(demo);
     parser.addOption(port);
+    parser.addOption(open);
+    parser.addOption(noJournal);
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A recording file (.breezon) to open."),
+                                 QStringLiteral("[FILE]"));
     parser.process(application);
+    QStringList toOpen = parser.values(open) + parser.positionalArguments();
+    if (toOpen.size() > 1) {
+        std::fprintf(stderr, "breezon: give one recording file to open, not %d\n", int(toOpen.size()));
+        return 2;
+    }
 
     std::unique_ptr<Simulator> simulator;
     QString demoPath;
@@ -59,6 +74,10 @@ int main(int argc, char **argv)
                           MessageIcon::Error);
         return 1;
     }
+    if (!parser.isSet(noJournal))
+        app->frame().journal().setFolder(RunJournal::defaultFolder());
     app->show();
+    if (!toOpen.isEmpty())
+        app->openRecording(toOpen.first());
     return application.exec();
 }

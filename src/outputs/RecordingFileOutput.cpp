@@ -161,6 +161,12 @@ ExportResult RecordingFileOutput::finish()
     return ExportResult::success();
 }
 
+bool RecordingFileOutput::ended()
+{
+    std::lock_guard lock(shared_.mutex);
+    return shared_.ended;
+}
+
 int RecordingFileOutput::settle()
 {
     if (mode_ == Mode::Synchronous) {

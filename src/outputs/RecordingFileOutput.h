@@ -40,6 +40,8 @@ public:
     void tick() override;
     // Finishes and waits for the writer to end; the rows it could not write.
     int settle();
+    // Background: the writer has ended, every row written (after finish()).
+    bool ended();
 
 private:
     struct Shared {

@@ -21,6 +21,11 @@ public:
             options |= QFileDialog::DontConfirmOverwrite;
         return QFileDialog::getSaveFileName(owner, QString(), QString(), filter, nullptr, options);
     }
+
+    QString openPath(QWidget *owner, const QString &filter) override
+    {
+        return QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+    }
 };
 
 QtDialogs qtDialogs;

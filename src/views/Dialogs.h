@@ -16,6 +16,14 @@ public:
     // A modal save dialog; returns the chosen full path, or an empty string
     // when the user cancelled. `filter` is in Qt's "Label (*.ext)" form.
     virtual QString savePath(QWidget *owner, const QString &filter, bool overwritePrompt) = 0;
+    // A modal open dialog for an existing file; the chosen path, or empty
+    // when cancelled (which is all a seam without one can answer).
+    virtual QString openPath(QWidget *owner, const QString &filter)
+    {
+        (void)owner;
+        (void)filter;
+        return {};
+    }
 };
 
 // The implementation in force; the Qt one unless a test installed another.
