@@ -1,0 +1,144 @@
+// The window keeps every run in a recording file and reopens one: rows,
+// recorded times, frames, pages and exports as the live run had them.
+#include "CMainFrame.h"
+#include "CbreezonApp.h"
+#include "Clist.h"
+#include "CommandIds.h"
+#include "Cwave.h"
+#include "RecordingFileReader.h"
+#include "ScriptedDialogs.h"
+#include "Simulator.h"
+#include "TextExport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+struct Snapshot {
+    QStringList cells;
+    std::vector<Timestamp> times;
+    std::vector<std::array<std::uint8_t, 16>> frames;
+    PageState pages;
+    QByteArray text; // the Save TXT file
+};
+
+struct WindowJournal : ::testing::Test {
+    ScriptedDialogs dialogs;
+    Simulator simulator;
+    QTemporaryDir folder;
+    std::unique_ptr<CbreezonApp> app;
+
+    void SetUp() override
+    {
+        std::string why;
+        ASSERT_TRUE(simulator.open(&why)) << why;
+        ASSERT_TRUE(simulator.start());
+        newWindow();
+    }
+    void newWindow()
+    {
+        app.reset();
+        app = std::make_unique<CbreezonApp>(
+            QList<PortEntry>{{QStringLiteral("DEMO"), QString::fromStdString(simulator.slavePath())}}, 1920);
+        app->frame().journal().setFolder(folder.path());
+        app->show();
+    }
+    Clist &list() { return app->frame().list(); }
+    Cwave &wave() { return app->frame().wave(); }
+    QStringList journalFiles() { return QDir(folder.path()).entryList({QStringLiteral("*.breezon")}); }
+
+    void recordUntil(int rows)
+    {
+        wave().startStop();
+        ASSERT_TRUE(wave().isRunning());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return list().itemCount() >= rows; }, 15000));
+        wave().startStop();
+    }
+    Snapshot snapshot()
+    {
+        Snapshot s;
+        for (int r = 0; r < list().itemCount(); ++r) {
+            for (int c = 0; c < ReadingListModel::kColumns; ++c)
+                s.cells << list().cellText(r, c);
+            s.times.push_back(list().model().timestamp(r));
+        }
+        const SampleStore &store = app->frame().store();
+        for (std::uint32_t i = 0; i < store.sampleCount(); ++i)
+            s.frames.push_back(store.slot(i).bytes);
+        s.pages = wave().pages();
+        const QString txt = folder.filePath(QStringLiteral("snapshot.txt"));
+        EXPECT_TRUE(writeTextFile(txt, list().model()).ok);
+        QFile f(txt);
+        f.open(QIODevice::ReadOnly);
+        s.text = f.readAll();
+        return s;
+    }
+    // Rows in `path` within `ms`: the journal writes in the background.
+    bool fileHolds(const QString &path, int rows, int ms = 3000)
+    {
+        return QTest::qWaitFor([&] {
+            RecordingFileReader reader;
+            return reader.open(path).ok && reader.rowCount() == rows;
+        }, ms);
+    }
+};
+
+TEST_F(WindowJournal, ARunIsKeptAndReopensAsItWas)
+{
+    recordUntil(2);
+    recordUntil(4); // STOP and START go on in the same recording
+    const Snapshot live = snapshot();
+    ASSERT_EQ(journalFiles().size(), 1);
+    const QString file = folder.filePath(journalFiles().first());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d\\.breezon$"))
+                    .match(journalFiles().first())
+                    .hasMatch());
+    ASSERT_TRUE(fileHolds(file, list().itemCount()));
+
+    newWindow();
+    dialogs.paths = {file};
+    app->onCommand(command_id::fileOpen);
+    EXPECT_EQ(dialogs.openDialogs, QStringList{QStringLiteral("Breezon recording (*.breezon)")});
+    const Snapshot reopened = snapshot();
+    EXPECT_EQ(reopened.cells, live.cells);
+    EXPECT_EQ(reopened.times, live.times);
+    EXPECT_EQ(reopened.frames, live.frames);
+    EXPECT_EQ(reopened.pages.pageCount, live.pages.pageCount);
+    EXPECT_EQ(reopened.pages.currentPage, live.pages.currentPage);
+    EXPECT_EQ(reopened.text, live.text);
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // START goes on in the reopened recording and its file.
+    recordUntil(list().itemCount() + 2);
+    EXPECT_TRUE(fileHolds(file, list().itemCount()));
+    EXPECT_EQ(journalFiles().size(), 1);
+
+    // RESET begins a new recording, in a file of its own.
+    wave().resetRecording();
+    recordUntil(1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return journalFiles().size() == 2; }, 3000));
+}
+
+TEST_F(WindowJournal, AFileThatIsNotARecordingIsRefusedAndTheRunOnShowKept)
+{
+    recordUntil(2);
+    const Snapshot before = snapshot();
+    const QString notOurs = folder.filePath(QStringLiteral("snapshot.txt"));
+    EXPECT_FALSE(app->openRecording(notOurs));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("cannot be opened"))) << dialogs.messages[0].text.toStdString();
+    EXPECT_EQ(snapshot().cells, before.cells);
+    // The run goes on in its own file.
+    recordUntil(list().itemCount() + 1);
+    ASSERT_EQ(journalFiles().size(), 1);
+    EXPECT_TRUE(fileHolds(folder.filePath(journalFiles().first()), list().itemCount()));
+}
+
+} // namespace
