@@ -63,6 +63,9 @@ void CbreezonApp::reportFailure(const QString &what, const QString &path, const 
 
 void CbreezonApp::openFile()
 {
+    // As an export does: the run stops while the dialog is up, and goes on
+    // if nothing is opened.
+    ExportPause pause(frame_->wave());
     const QString path = dialogs().openPath(frame_.get(), QStringLiteral("Breezon recording (*.breezon)"));
     if (!path.isEmpty())
         openRecording(path);
@@ -71,8 +74,9 @@ void CbreezonApp::openFile()
 bool CbreezonApp::openRecording(const QString &path)
 {
     Cwave &wave = frame_->wave();
-    if (wave.isRunning())
-        wave.startStop();
+    // A run goes on when the file cannot be opened; one that is opened
+    // clears the resume (RESET does), so the window stands stopped.
+    ExportPause pause(wave);
     // The run so far is whole in its file first: it may be the one opened.
     const int unwritten = frame_->journal().settle();
     RecordingFileReader reader;
@@ -99,7 +103,7 @@ bool CbreezonApp::openRecording(const QString &path)
     wave.showLoadedRecording();
     frame_->journal().continueWith(path);
 
-    QString text = QStringLiteral("%1: %2 rows").arg(path).arg(frame_->list().itemCount());
+    QString text = QStringLiteral("Opened %1: %2 rows").arg(path).arg(frame_->list().itemCount());
     if (!reader.error().isEmpty()) {
         text += QStringLiteral("; the rest cannot be read: %1").arg(reader.error());
         dialogs().message(frame_.get(), QStringLiteral("error"), text, MessageIcon::Error);

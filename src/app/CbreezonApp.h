@@ -27,8 +27,8 @@ public:
     void openFile();
     // The window then stands as if that run had just stopped: its rows,
     // recorded times, frames and pages; START goes on in its file. A running
-    // acquisition is stopped first. False (and the user told why, the
-    // recording on show kept) when the file cannot be read.
+    // acquisition is stopped first. False when the file cannot be read: the
+    // user is told why, and the recording on show and its run go on.
     bool openRecording(const QString &path);
 
     void saveText();

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 RecordingFileOutput::RecordingFileOutput(QString path, const OutputContext &context, Mode mode)
-    : path_(std::move(path)), mode_(mode)
+    : path_(std::move(path)), fileName_(QFile::encodeName(path_).toStdString()), mode_(mode)
 {
     const QString program = QCoreApplication::instance() ? QCoreApplication::applicationName() : QString();
     facts_ = {
@@ -28,13 +28,12 @@ RecordingFileOutput::~RecordingFileOutput()
 
 bool RecordingFileOutput::openWriter(std::string *why)
 {
-    const std::string path = QFile::encodeName(path_).toStdString();
     if (!writer_.isOpen()) {
         if (mode_ == Mode::Background) {
             std::error_code ignored; // a folder that cannot be made fails the open, which says why
-            std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+            std::filesystem::create_directories(std::filesystem::path(fileName_).parent_path(), ignored);
         }
-        if (!writer_.open(path, why))
+        if (!writer_.open(fileName_, why))
             return false;
     }
     if (!factsNoted_)

@@ -62,6 +62,7 @@ private:
     void report();
 
     QString path_;
+    std::string fileName_; // path_ in the file system's encoding, for the writer thread
     Mode mode_;
     Facts facts_;
     RecordingFileWriter writer_; // the writer thread's alone in Background mode

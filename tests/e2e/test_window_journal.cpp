@@ -131,14 +131,30 @@ TEST_F(WindowJournal, AFileThatIsNotARecordingIsRefusedAndTheRunOnShowKept)
     recordUntil(2);
     const Snapshot before = snapshot();
     const QString notOurs = folder.filePath(QStringLiteral("snapshot.txt"));
-    EXPECT_FALSE(app->openRecording(notOurs));
+    wave().startStop();
+    dialogs.paths = {notOurs};
+    app->onCommand(command_id::fileOpen);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("cannot be opened"))) << dialogs.messages[0].text.toStdString();
     EXPECT_EQ(snapshot().cells, before.cells);
-    // The run goes on in its own file.
+    // The run goes on, in its own file.
+    EXPECT_TRUE(wave().isRunning());
+    wave().startStop();
     recordUntil(list().itemCount() + 1);
     ASSERT_EQ(journalFiles().size(), 1);
     EXPECT_TRUE(fileHolds(folder.filePath(journalFiles().first()), list().itemCount()));
+}
+
+TEST_F(WindowJournal, AFolderThatCannotBeWrittenIsToldOnceAndRecordingGoesOn)
+{
+    QFile(folder.filePath(QStringLiteral("plain"))).open(QIODevice::WriteOnly);
+    app->frame().journal().setFolder(folder.filePath(QStringLiteral("plain/recordings")));
+    int told = 0;
+    QObject::connect(&app->frame().journal(), &RunJournal::note, [&](const QString &) { ++told; });
+    recordUntil(4);
+    EXPECT_EQ(told, 1);
+    EXPECT_TRUE(app->frame().statusText().contains(QStringLiteral("plain/recordings"))) << app->frame().statusText().toStdString();
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 } // namespace
