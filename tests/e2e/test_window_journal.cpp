@@ -11,7 +11,9 @@
 #include "TextExport.h"
 
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -119,6 +121,18 @@ TEST_F(WindowJournal, ARunIsKeptAndReopensAsItWas)
     recordUntil(list().itemCount() + 2);
     EXPECT_TRUE(fileHolds(file, list().itemCount()));
     EXPECT_EQ(journalFiles().size(), 1);
+
+    // Dropped on a window, the file opens there too.
+    const int rows = list().itemCount();
+    newWindow();
+    QMimeData urls;
+    urls.setUrls({QUrl::fromLocalFile(file)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &urls, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&app->frame(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &urls, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&app->frame(), &drop);
+    EXPECT_EQ(list().itemCount(), rows);
 
     // RESET begins a new recording, in a file of its own.
     wave().resetRecording();
