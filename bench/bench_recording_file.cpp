@@ -9,7 +9,8 @@
 //   before opening;
 // - fromToSpreadsheet: breezon-record --from the same file to a spreadsheet,
 //   beside exportOfTheSameRows, today's spreadsheet export of the same rows
-//   from the list.
+//   from the list; each the fastest of three runs, as the machine's other
+//   work slows single runs by seconds.
 //
 // The 1,000,000-row file is made once (one transaction, through the same
 // schema and writer as the program) and kept in the temporary folder.
@@ -29,6 +30,7 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -199,6 +201,7 @@ void fromToSpreadsheet(benchmark::State &state)
     const std::string program = besideMe("../src/recorder/breezon-record");
     const std::string from = QFile::encodeName(source).toStdString();
     const std::string xls = QFile::encodeName(dir.filePath(QStringLiteral("from.xlsx"))).toStdString();
+    double fastest = 1e9;
     for (auto _ : state) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -216,10 +219,11 @@ void fromToSpreadsheet(benchmark::State &state)
         if (status != 0)
             state.SkipWithError("breezon-record --from failed");
         state.SetIterationTime(seconds);
-        state.counters["ms"] = seconds * 1e3;
+        fastest = std::min(fastest, seconds);
     }
+    state.counters["ms"] = fastest * 1e3;
 }
-BENCHMARK(fromToSpreadsheet)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(fromToSpreadsheet)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // Today's export of the same rows, from a list that holds them.
 void exportOfTheSameRows(benchmark::State &state)
@@ -232,16 +236,18 @@ void exportOfTheSameRows(benchmark::State &state)
     while (reader.next(row))
         rows.addRow(row.reading, row.time);
     QTemporaryDir dir;
+    double fastest = 1e9;
     for (auto _ : state) {
         const auto start = bench::Clock::now();
         if (!exportSpreadsheet(rows, dir.filePath(QStringLiteral("export.xls")), {}).ok)
             state.SkipWithError("the export failed");
         const double seconds = bench::secondsSince(start);
         state.SetIterationTime(seconds);
-        state.counters["ms"] = seconds * 1e3;
+        fastest = std::min(fastest, seconds);
     }
+    state.counters["ms"] = fastest * 1e3;
 }
-BENCHMARK(exportOfTheSameRows)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(exportOfTheSameRows)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 
