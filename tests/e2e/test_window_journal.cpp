@@ -14,11 +14,13 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -157,6 +159,39 @@ TEST_F(WindowJournal, AFileThatIsNotARecordingIsRefusedAndTheRunOnShowKept)
     recordUntil(list().itemCount() + 1);
     ASSERT_EQ(journalFiles().size(), 1);
     EXPECT_TRUE(fileHolds(folder.filePath(journalFiles().first()), list().itemCount()));
+}
+
+// The window of the test below, in a process of its own: records into the
+// journal folder it is given until it is killed.
+TEST_F(WindowJournal, RecordsUntilKilled)
+{
+    if (!qEnvironmentVariableIsSet("BREEZON_JOURNAL_CHILD"))
+        GTEST_SKIP() << "run by KillingTheWindowLosesNoRowItHadWritten";
+    app->frame().journal().setFolder(qEnvironmentVariable("BREEZON_JOURNAL_CHILD"));
+    wave().startStop();
+    QTest::qWait(60000);
+}
+
+TEST_F(WindowJournal, KillingTheWindowLosesNoRowItHadWritten)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("BREEZON_JOURNAL_CHILD"), folder.path());
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=WindowJournal.RecordsUntilKilled")});
+    ASSERT_TRUE(child.waitForStarted());
+    RecordingFileReader reader;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return journalFiles().size() == 1 && reader.open(folder.filePath(journalFiles().first())).ok && reader.rowCount() >= 3; }, 20000));
+    reader.close();
+    const QString file = folder.filePath(journalFiles().first());
+    ::kill(pid_t(child.processId()), SIGSTOP);
+    ASSERT_TRUE(reader.open(file).ok);
+    const std::int64_t written = reader.rowCount();
+    reader.close();
+    ::kill(pid_t(child.processId()), SIGKILL);
+    child.waitForFinished();
+    ASSERT_TRUE(app->openRecording(file));
+    EXPECT_EQ(list().itemCount(), written);
 }
 
 TEST_F(WindowJournal, AFolderThatCannotBeWrittenIsToldOnceAndRecordingGoesOn)
