@@ -137,10 +137,19 @@ RecorderArgs parseRecorderArgs(const QStringList &args)
             (a == QLatin1String("--rows") ? o.rows : o.seconds) = *n;
         }
     }
-    const int sources = int(havePort) + int(o.demo) + int(!o.from.isEmpty());
-    if (sources != 1)
-        return usageError(sources ? QStringLiteral("give one of --port, --demo and --from, not more")
-                                  : QStringLiteral("give --port PATH, --demo or --from FILE"));
+    QStringList sources;
+    if (havePort)
+        sources << QStringLiteral("--port");
+    if (o.demo)
+        sources << QStringLiteral("--demo");
+    if (!o.from.isEmpty())
+        sources << QStringLiteral("--from");
+    if (sources.size() != 1)
+        return usageError(sources.isEmpty()
+                              ? QStringLiteral("give --port PATH, --demo or --from FILE")
+                              : QStringLiteral("give only one of %1, not %2")
+                                    .arg(sources.join(QStringLiteral(" and ")),
+                                         sources.size() == 2 ? QStringLiteral("both") : QStringLiteral("all three")));
     RecorderArgs r;
     r.options = o;
     return r;
