@@ -1,7 +1,7 @@
 // The window while it records from a pseudo-terminal:
 // - CPU: percent of one core over 20 s, recording from the simulated
 //   instrument (2 frames a second, period 0.5 s), beside the same process
-//   idle for 20 s with acquisition stopped. utime + stime of the whole
+//   idle for 20 s with acquisition stopped; without and with the journal. utime + stime of the whole
 //   process from /proc/self/stat. The instrument runs in a child process
 //   forked before Qt or any thread exists, so its writer is not counted.
 // - Latency: from the moment the last byte of a frame is written into the
@@ -28,6 +28,7 @@
 #include <QDir>
 #include <map>
 #include <QEventLoop>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
@@ -138,7 +139,9 @@ CpuShare cpuPercentOver(double seconds)
     return {(bench::processCpuSeconds() - cpu0) / wall * 100.0, (bench::mainThreadCpuSeconds() - ui0) / wall * 100.0};
 }
 
-void recordingCpu(benchmark::State &state)
+// Recording in the window, with its journal kept in `journalFolder` (none
+// when empty).
+void measureCpu(benchmark::State &state, const QString &journalFolder)
 {
     if (instrumentPath.empty()) {
         state.SkipWithError("the simulated instrument did not start");
@@ -147,6 +150,7 @@ void recordingCpu(benchmark::State &state)
         return;
     }
     CbreezonApp app({{QStringLiteral("SIM"), QString::fromStdString(instrumentPath)}}, 1920);
+    app.frame().journal().setFolder(journalFolder);
     app.show();
     Cwave &wave = app.frame().wave();
     runEventLoop(1); // the window settles (its list repaints once after 200 ms)
@@ -171,7 +175,18 @@ void recordingCpu(benchmark::State &state)
         state.counters["clock_ticks_per_s"] = double(sysconf(_SC_CLK_TCK));
     }
 }
+
+void recordingCpu(benchmark::State &state) { measureCpu(state, {}); }
 BENCHMARK(recordingCpu)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+// The same with the window's journal on, written beside the build (on the
+// disk a user's home would be on).
+void recordingCpuJournal(benchmark::State &state)
+{
+    QTemporaryDir folder(QDir::currentPath() + QStringLiteral("/bench-journal-XXXXXX"));
+    measureCpu(state, folder.path());
+}
+BENCHMARK(recordingCpuJournal)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 void rowLatency(benchmark::State &state)
 {

@@ -7,6 +7,9 @@
 #include "LockKeys.h"
 
 #include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
@@ -71,6 +74,11 @@ CMainFrame::CMainFrame(std::function<void(int)> onCommand, const QList<PortEntry
     wave_->initialUpdate(QSize(left, H), ports);
     list_->initialUpdate(QSize(right, H));
     connect(wave_, &Cwave::statusText, this, &CMainFrame::setStatusText);
+    connect(wave_, &Cwave::rowHandedOver, &journal_,
+            [this](const RowRecord &row) { journal_.add(row, wave_->portPath(), wave_->periodMs()); });
+    connect(wave_, &Cwave::recordingReset, &journal_, &RunJournal::endRecording);
+    connect(&journal_, &RunJournal::note, this, &CMainFrame::setStatusText);
+    setAcceptDrops(true);
 
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - QPoint(W / 2, kFrameHeight / 2));
@@ -202,6 +210,35 @@ QString CMainFrame::fitStatusText(const QString &text, const QFontMetrics &metri
             return metrics.elidedText(text.left(cut), Qt::ElideMiddle, room) + reason;
     }
     return metrics.elidedText(text, Qt::ElideRight, width);
+}
+
+namespace {
+
+// The first local file among a drag's URLs; empty when none.
+QString droppedFile(const QMimeData *data)
+{
+    if (data && data->hasUrls())
+        for (const QUrl &url : data->urls())
+            if (url.isLocalFile())
+                return url.toLocalFile();
+    return {};
+}
+
+} // namespace
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (onDrop_ && !droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent *event)
+{
+    const QString path = droppedFile(event->mimeData());
+    if (onDrop_ && !path.isEmpty()) {
+        event->acceptProposedAction();
+        onDrop_(path);
+    }
 }
 
 void CMainFrame::setStatusText(const QString &text)

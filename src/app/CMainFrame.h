@@ -3,6 +3,7 @@
 // fixed panes. It owns the sample store for its whole life.
 
 #include "PortDiscovery.h"
+#include "RunJournal.h"
 #include "SampleStore.h"
 
 #include <QFontMetrics>
@@ -34,6 +35,10 @@ public:
     Clist &list() const { return *list_; }
     SampleStore &store() { return *store_; }
     CSplitOverride &splitter() const { return *splitter_; }
+    RunJournal &journal() { return journal_; }
+
+    // Receives the path of a file dropped on the window.
+    void setDropHandler(std::function<void(const QString &)> onDrop) { onDrop_ = std::move(onDrop); }
 
     // The first pane of the status bar, repainted at once.
     void setStatusText(const QString &text);
@@ -48,6 +53,8 @@ public:
 protected:
     // Menu prompts go to the first pane, not over it.
     bool event(QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildMenus();
@@ -56,6 +63,7 @@ private:
     void showLockKeys();
 
     std::function<void(int)> onCommand_;
+    std::function<void(const QString &)> onDrop_;
     // Created first and released last: both panes and their threads are
     // gone before the store is.
     std::unique_ptr<SampleStore> store_;
@@ -65,4 +73,7 @@ private:
     CSplitOverride *splitter_ = nullptr;
     Cwave *wave_ = nullptr;
     Clist *list_ = nullptr;
+    // Declared after the store and destroyed before it; the panes are gone
+    // first (the destructor deletes them), so no row comes any more.
+    RunJournal journal_;
 };

@@ -6,6 +6,7 @@
 #include "CommandIds.h"
 #include "Cwave.h"
 #include "Dialogs.h"
+#include "RecordingFileReader.h"
 #include "SpreadsheetExport.h"
 #include "TextExport.h"
 
@@ -17,6 +18,7 @@
 CbreezonApp::CbreezonApp(const QList<PortEntry> &ports, int screenWidth)
     : frame_(std::make_unique<CMainFrame>([this](int id) { onCommand(id); }, ports, screenWidth))
 {
+    frame_->setDropHandler([this](const QString &path) { openRecording(path); });
 }
 
 CbreezonApp::~CbreezonApp() = default;
@@ -35,6 +37,7 @@ void CbreezonApp::onCommand(int id)
     case command_id::saveText: saveText(); break;
     case command_id::exportGraph: exportGraph(); break;
     case command_id::helpTopic: help(); break;
+    case command_id::fileOpen: openFile(); break;
     case command_id::appExit: frame_->close(); break;
     case command_id::nextPane:
     case command_id::previousPane:
@@ -45,8 +48,8 @@ void CbreezonApp::onCommand(int id)
             frame_->list().table()->setFocus();
         break;
     default:
-        // New, Open, Save and the edit keys have nothing to act on: there is
-        // no document.
+        // New, Save and the edit keys have nothing to act on: there is no
+        // document.
         break;
     }
 }
@@ -56,6 +59,59 @@ void CbreezonApp::reportFailure(const QString &what, const QString &path, const 
     const QString text = QStringLiteral("The %1 was not saved to %2: %3").arg(what, path, why);
     frame_->setStatusText(text);
     dialogs().message(frame_.get(), QStringLiteral("error"), text, MessageIcon::Error);
+}
+
+void CbreezonApp::openFile()
+{
+    // As an export does: the run stops while the dialog is up, and goes on
+    // if nothing is opened.
+    ExportPause pause(frame_->wave());
+    const QString path = dialogs().openPath(frame_.get(), QStringLiteral("Breezon recording (*.breezon)"));
+    if (!path.isEmpty())
+        openRecording(path);
+}
+
+bool CbreezonApp::openRecording(const QString &path)
+{
+    Cwave &wave = frame_->wave();
+    // A run goes on when the file cannot be opened; one that is opened
+    // clears the resume (RESET does), so the window stands stopped.
+    ExportPause pause(wave);
+    // The run so far is whole in its file first: it may be the one opened.
+    const int unwritten = frame_->journal().settle();
+    RecordingFileReader reader;
+    const ExportResult opened = reader.open(path);
+    if (!opened.ok) {
+        const QString text = QStringLiteral("The recording %1 cannot be opened: %2").arg(path, opened.error);
+        frame_->setStatusText(text);
+        dialogs().message(frame_.get(), QStringLiteral("error"), text, MessageIcon::Error);
+        return false;
+    }
+    frame_->setStatusText(QStringLiteral("opening %1, please wait...").arg(path));
+    wave.resetRecording();
+    SampleStore &store = frame_->store();
+    RowRecord row;
+    // The store keeps the newest frames, as the ring does while recording.
+    frame_->list().replaceRows([&](ReadingRow &reading, Timestamp &time) {
+        if (!reader.next(row))
+            return false;
+        store.append(row.frame);
+        reading = row.reading;
+        time = row.time;
+        return true;
+    });
+    wave.showLoadedRecording();
+    frame_->journal().continueWith(path);
+
+    QString text = QStringLiteral("Opened %1: %2 rows").arg(path).arg(frame_->list().itemCount());
+    if (!reader.error().isEmpty()) {
+        text += QStringLiteral("; the rest cannot be read: %1").arg(reader.error());
+        dialogs().message(frame_.get(), QStringLiteral("error"), text, MessageIcon::Error);
+    }
+    if (unwritten > 0)
+        text += QStringLiteral("; %1 rows of the run before could not be written to its recording file").arg(unwritten);
+    frame_->setStatusText(text);
+    return true;
 }
 
 void CbreezonApp::saveText()

@@ -23,6 +23,14 @@ public:
     // Routes a command identifier to its handler; unknown ones do nothing.
     void onCommand(int id);
 
+    // Ctrl+O: asks for a recording file and opens it.
+    void openFile();
+    // The window then stands as if that run had just stopped: its rows,
+    // recorded times, frames and pages; START goes on in its file. A running
+    // acquisition is stopped first. False when the file cannot be read: the
+    // user is told why, and the recording on show and its run go on.
+    bool openRecording(const QString &path);
+
     void saveText();
     void saveSpreadsheet();
     void exportGraph();

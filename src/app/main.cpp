@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QSettings>
 
+#include <cstdio>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -47,8 +48,17 @@ int main(int argc, char **argv)
                                   QStringLiteral("Add a device path to the port box, before the system's ports (may be "
                                                  "given more than once), e.g. /dev/serial/by-id/usb-..."),
                                   QStringLiteral("PATH"));
+    const QCommandLineOption open(QStringLiteral("open"), QStringLiteral("Open the recording file FILE."),
+                                  QStringLiteral("FILE"));
+    const QCommandLineOption noJournal(
+        QStringLiteral("no-journal"),
+        QStringLiteral("Keep no recording files of the runs (kept by default in $XDG_DATA_HOME/breezon/recordings)."));
     parser.addOption(demo);
     parser.addOption(port);
+    parser.addOption(open);
+    parser.addOption(noJournal);
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A recording file (.breezon) to open."),
+                                 QStringLiteral("[FILE]"));
 
     if (asksForTextOnly(argc, argv)) {
         // process() prints the text and exits; it returns only when the
@@ -62,6 +72,11 @@ int main(int argc, char **argv)
     QSettings::setDefaultFormat(QSettings::NativeFormat);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/breezon.svg")));
     parser.process(application);
+    QStringList toOpen = parser.values(open) + parser.positionalArguments();
+    if (toOpen.size() > 1) {
+        std::fprintf(stderr, "breezon: give one recording file to open, not %d\n", int(toOpen.size()));
+        return 2;
+    }
 
     std::unique_ptr<Simulator> simulator;
     QString demoPath;
@@ -85,6 +100,10 @@ int main(int argc, char **argv)
                           MessageIcon::Error);
         return 1;
     }
+    if (!parser.isSet(noJournal))
+        app->frame().journal().setFolder(RunJournal::defaultFolder());
     app->show();
+    if (!toOpen.isEmpty())
+        app->openRecording(toOpen.first());
     return application.exec();
 }

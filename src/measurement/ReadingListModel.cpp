@@ -38,6 +38,22 @@ int ReadingListModel::addRow(const ReadingRow &row, const Timestamp &time)
     return n;
 }
 
+void ReadingListModel::replaceRows(const std::function<bool(ReadingRow &, Timestamp &)> &next)
+{
+    beginResetModel();
+    chunks_.clear();
+    count_ = 0;
+    ReadingRow row;
+    Timestamp time;
+    while (next(row, time)) {
+        if (count_ % kChunkRows == 0)
+            chunks_.push_back(std::make_unique<Chunk>());
+        (*chunks_[count_ / kChunkRows])[count_ % kChunkRows] = {row, time};
+        ++count_;
+    }
+    endResetModel();
+}
+
 int ReadingListModel::itemCount() const
 {
     return count_;

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -30,6 +31,11 @@ public:
     int addRow(const ReadingRow &row, const Timestamp &time);
     // The same with only a time of day (kept on 1970-01-01, UTC).
     int addRow(const ReadingRow &row, QTime timeOfDay);
+
+    // Replaces every row with those `next` yields until it returns false, as
+    // one reset: a reopened recording of a million rows reaches the views as
+    // one change rather than a million.
+    void replaceRows(const std::function<bool(ReadingRow &row, Timestamp &time)> &next);
 
     int itemCount() const;
     QString cellText(int row, int column) const;

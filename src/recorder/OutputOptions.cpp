@@ -2,6 +2,7 @@
 
 #include "CsvOutput.h"
 #include "MqttOutput.h"
+#include "RecordingFileOutput.h"
 #include "SpreadsheetOutput.h"
 #include "TextFileOutput.h"
 
@@ -23,6 +24,11 @@ std::unique_ptr<Output> makeMqtt(const QString &value, const OutputContext &cont
     return std::make_unique<MqttOutput>(value, context);
 }
 
+std::unique_ptr<Output> makeRecording(const QString &value, const OutputContext &context)
+{
+    return std::make_unique<RecordingFileOutput>(value, context, RecordingFileOutput::Mode::Synchronous);
+}
+
 } // namespace
 
 const std::vector<OutputOption> &outputOptions()
@@ -34,6 +40,8 @@ const std::vector<OutputOption> &outputOptions()
          QStringLiteral("append each row to FILE as comma-separated UTF-8"), makeFile<CsvOutput>},
         {QStringLiteral("--xls"), QStringLiteral("FILE"),
          QStringLiteral("write the spreadsheet file FILE when the run ends"), makeSpreadsheet},
+        {QStringLiteral("--breezon"), QStringLiteral("FILE"),
+         QStringLiteral("add each row to the recording file FILE (continued if it is one)"), makeRecording},
         {QStringLiteral("--mqtt"), QStringLiteral("URL"),
          QStringLiteral("publish each row to an MQTT broker: mqtt[s]://HOST[:PORT][/PREFIX]"), makeMqtt},
         {QStringLiteral("--mqtt-user"), QStringLiteral("NAME"),

@@ -68,6 +68,8 @@ bool Recorder::openOutputs()
 
 bool Recorder::start()
 {
+    if (!options_.from.isEmpty())
+        return startReplay();
     if (!openOutputs())
         return false;
 

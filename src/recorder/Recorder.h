@@ -53,6 +53,7 @@ private:
     void checkGone();
     void armDeadline();
     void armSilence();
+    bool startReplay(); // --from, in RecorderReplay.cpp
 
     RecorderOptions options_;
     std::FILE *out_;

@@ -19,6 +19,7 @@ QString recorderUsage()
     QList<std::pair<QString, QString>> lines = {
         {QStringLiteral("--port PATH"), QStringLiteral("the instrument's serial device, e.g. /dev/serial/by-id/usb-...")},
         {QStringLiteral("--demo"), QStringLiteral("record from a simulated instrument instead")},
+        {QStringLiteral("--from FILE"), QStringLiteral("take the rows of the recording file FILE, with their recorded times")},
         {QStringLiteral("--period P"), QStringLiteral("sampling period: 0.5, or whole seconds 1 to 60 (default 1)")},
         {QStringLiteral("--rows N"), QStringLiteral("stop after N rows (at most 2147483647)")},
         {QStringLiteral("--seconds S"), QStringLiteral("stop after S seconds (at most 3155760000, a century)")},
@@ -35,6 +36,7 @@ QString recorderUsage()
     // the manual page's synopsis and options.
     QString text = QStringLiteral("Usage: breezon-record --port PATH [OPTION]...\n"
                                   "  or:  breezon-record --demo [OPTION]...\n"
+                                  "  or:  breezon-record --from FILE [OPTION]...\n"
                                   "Records the anemometer's readings without a window, one row per sampling period,\n"
                                   "printing each row to standard output as it arrives.\n"
                                   "\n"
@@ -45,8 +47,9 @@ QString recorderUsage()
                                  "An existing --txt or --csv file is continued, never emptied.\n"
                                  "It stops after N rows, S seconds, on SIGINT, SIGTERM, SIGHUP or SIGQUIT, or when\n"
                                  "standard output is its only output and its reader has gone, whichever comes first.\n"
-                                 "Exit status: 0 done, 2 usage error, 3 the port cannot be opened, 4 an output cannot\n"
-                                 "be written, 5 no row was recorded (nothing came from the port).\n");
+                                 "Exit status: 0 done, 2 usage error, 3 the port (or the --from file) cannot be\n"
+                                 "read, 4 an output cannot be written, 5 no row was recorded (nothing came from\n"
+                                 "the port).\n");
 }
 
 std::optional<int> parsePeriod(const QString &text)
@@ -116,7 +119,8 @@ RecorderArgs parseRecorderArgs(const QStringList &args)
             continue;
         }
         static const QStringList withValue = {QStringLiteral("--port"), QStringLiteral("--period"),
-                                              QStringLiteral("--rows"), QStringLiteral("--seconds")};
+                                              QStringLiteral("--rows"), QStringLiteral("--seconds"),
+                                              QStringLiteral("--from")};
         if (!output && !withValue.contains(a))
             return usageError(QStringLiteral("unknown option '%1'").arg(a));
         // "--txt --rows 1" is a forgotten name, not a file called "--rows".
@@ -128,6 +132,8 @@ RecorderArgs parseRecorderArgs(const QStringList &args)
                 o.outputs.push_back({a, v});
             else
                 o.settings.insert(a, v);
+        } else if (a == QLatin1String("--from")) {
+            o.from = v;
         } else if (a == QLatin1String("--port")) {
             o.port = v;
             havePort = true;
@@ -145,9 +151,19 @@ RecorderArgs parseRecorderArgs(const QStringList &args)
             (a == QLatin1String("--rows") ? o.rows : o.seconds) = *n;
         }
     }
-    if (havePort == o.demo)
-        return usageError(havePort ? QStringLiteral("give either --port or --demo, not both")
-                                   : QStringLiteral("give --port PATH or --demo"));
+    QStringList sources;
+    if (havePort)
+        sources << QStringLiteral("--port");
+    if (o.demo)
+        sources << QStringLiteral("--demo");
+    if (!o.from.isEmpty())
+        sources << QStringLiteral("--from");
+    if (sources.size() != 1)
+        return usageError(sources.isEmpty()
+                              ? QStringLiteral("give --port PATH, --demo or --from FILE")
+                              : QStringLiteral("give only one of %1, not %2")
+                                    .arg(sources.join(QStringLiteral(" and ")),
+                                         sources.size() == 2 ? QStringLiteral("both") : QStringLiteral("all three")));
     RecorderArgs r;
     r.options = o;
     return r;

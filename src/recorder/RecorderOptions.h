@@ -12,6 +12,7 @@
 struct RecorderOptions {
     QString port;          // device path, or the simulated instrument with demo
     bool demo = false;
+    QString from;          // a recording file to read instead of a port
     int periodMs = 1000;   // 500, or 1000 to 60000 in whole seconds
     std::optional<std::int64_t> rows;    // stop after this many rows
     std::optional<std::int64_t> seconds; // stop after this long

@@ -90,6 +90,13 @@ void Clist::initialUpdate(QSize client)
     QTimer::singleShot(200, this, [this] { update(); });
 }
 
+void Clist::replaceRows(const std::function<bool(ReadingRow &, Timestamp &)> &next)
+{
+    model_.replaceRows(next);
+    if (table_)
+        table_->scrollToBottom();
+}
+
 void Clist::addRow(const ReadingRow &row, const Timestamp &time)
 {
     if (table_)

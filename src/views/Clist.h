@@ -24,6 +24,8 @@ public:
     int itemCount() const { return model_.itemCount(); }
     QString cellText(int row, int column) const { return model_.cellText(row, column); }
     void deleteAll() { model_.deleteAll(); }
+    // Replaces every row (a reopened recording) and shows the newest.
+    void replaceRows(const std::function<bool(ReadingRow &row, Timestamp &time)> &next);
 
     const ReadingListModel &model() const { return model_; }
     QTableView *table() const { return table_; }

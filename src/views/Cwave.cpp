@@ -152,6 +152,11 @@ int Cwave::periodMs() const
     return index <= 0 ? 500 : index * 1000;
 }
 
+QString Cwave::portPath() const
+{
+    return portBox_ && portBox_->currentIndex() >= 0 ? portBox_->currentData().toString() : QString();
+}
+
 void Cwave::onCommand(int id)
 {
     switch (id) {
@@ -224,9 +229,16 @@ void Cwave::onSampleTimer()
 {
     updatePages();
     showLatestReading();
-    if (list_)
-        list_->addRow(toRow(latest_));
+    RowRecord row;
+    row.frame = store_.newest();
+    row.reading = toRow(latest_);
+    row.time = Timestamp::now();
+    if (list_) {
+        list_->addRow(row.reading, row.time);
+        row.seq = list_->itemCount() - 1;
+    }
     acquisition_.clearPending();
+    emit rowHandedOver(row);
     silence_.restart();
     armSilence();
 }
@@ -270,6 +282,15 @@ void Cwave::resetRecording()
     setBoxText(holdBox_, QString());
     if (list_)
         list_->deleteAll();
+    emit recordingReset();
+}
+
+void Cwave::showLoadedRecording()
+{
+    if (store_.length() == 0)
+        return; // nothing loaded: as after RESET
+    pages_ = lastPageOf(pagesAfterSample(PageState{}, store_.length()));
+    showLatestReading();
 }
 
 void Cwave::setBoxText(QLineEdit *box, const QString &text)

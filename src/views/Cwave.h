@@ -8,6 +8,7 @@
 #include "NoDataWatch.h"
 #include "PortDiscovery.h"
 #include "Reading.h"
+#include "RowRecord.h"
 
 #include <QFont>
 #include <QImage>
@@ -43,6 +44,9 @@ public:
     void updatePages();
     void showLatestReading();
     void resetRecording();
+    // After the store and the list were filled with a recording's rows: the
+    // view stands as if that run had just stopped, on its newest page.
+    void showLoadedRecording();
     void firstPage();
     void previousPage();
     void nextPage();
@@ -61,6 +65,8 @@ public:
     QSize clientSize() const { return {width_, height_}; }
     // The period chosen in the period box, in milliseconds.
     int periodMs() const;
+    // The device path chosen in the port box; empty when none.
+    QString portPath() const;
 
     // The graph composed afresh, and the export's part of it:
     // W × ((2H)/3 − 10) pixels from the top of the graph area.
@@ -74,6 +80,10 @@ public:
 signals:
     // A text for the first pane of the main window's status bar.
     void statusText(const QString &text);
+    // Each row as it was added to the list, with its stored frame and time.
+    void rowHandedOver(const RowRecord &row);
+    // RESET emptied the recording.
+    void recordingReset();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

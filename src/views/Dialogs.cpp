@@ -34,6 +34,11 @@ public:
             return {};
         return dialog.selectedFiles().first();
     }
+
+    QString openPath(QWidget *owner, const QString &filter) override
+    {
+        return QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+    }
 };
 
 QtDialogs qtDialogs;

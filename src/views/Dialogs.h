@@ -18,6 +18,14 @@ public:
     // Where it confirms overwriting, a name typed without an extension gets
     // the filter's.
     virtual QString savePath(QWidget *owner, const QString &filter, bool overwritePrompt) = 0;
+    // A modal open dialog for an existing file; the chosen path, or empty
+    // when cancelled (which is all a seam without one can answer).
+    virtual QString openPath(QWidget *owner, const QString &filter)
+    {
+        (void)owner;
+        (void)filter;
+        return {};
+    }
 };
 
 // The implementation in force; the Qt one unless a test installed another.

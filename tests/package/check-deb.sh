@@ -15,7 +15,7 @@ echo "package: $(basename "$deb")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "depends: $depends"
-for needed in libqt6widgets6 libqt6serialport6 libxlsxwriter libmosquitto1 qt6-qpa-plugins fonts-wqy-zenhei; do
+for needed in libqt6widgets6 libqt6serialport6 libxlsxwriter libmosquitto1 libsqlite3 qt6-qpa-plugins fonts-wqy-zenhei; do
   grep -q "$needed" <<<"$depends" || { echo "missing dependency: $needed"; exit 1; }
 done
 
@@ -24,10 +24,12 @@ dpkg -x "$deb" "$root"
 for f in usr/bin/breezon usr/bin/breezon-record usr/share/applications/breezon.desktop \
          usr/share/icons/hicolor/scalable/apps/breezon.svg usr/share/metainfo/io.github.breezon.metainfo.xml \
          usr/share/man/man1/breezon.1.gz usr/share/man/man1/breezon-record.1.gz \
-         usr/share/doc/breezon/copyright usr/share/doc/breezon/changelog.gz usr/lib/systemd/system/breezon-record@.service; do
+         usr/share/doc/breezon/copyright usr/share/doc/breezon/changelog.gz usr/lib/systemd/system/breezon-record@.service \
+         usr/share/mime/packages/breezon.xml; do
   [ -e "$root/$f" ] || { echo "missing from the package: /$f"; exit 1; }
 done
-grep -q '^Exec=breezon$' "$root/usr/share/applications/breezon.desktop"
+grep -q '^Exec=breezon %f$' "$root/usr/share/applications/breezon.desktop"
+grep -q '^MimeType=application/x-breezon-recording;$' "$root/usr/share/applications/breezon.desktop"
 
 # Silence is the pass: an error, a warning or a hint each fails the test
 # (lintian's informational tags do not).
@@ -63,8 +65,17 @@ for program in breezon breezon-record; do
   done
 done
 
-out=$("$root/usr/bin/breezon-record" --demo --period 0.5 --rows 3)
+out=$("$root/usr/bin/breezon-record" --demo --period 0.5 --rows 3 --breezon "$work/run.breezon")
 lines=$(printf '%s\n' "$out" | grep -c .)
 [ "$lines" -eq 3 ] || { echo "expected 3 rows, got: $out"; exit 1; }
 printf '%s\n' "$out"
+# The recording file is known by its content as well as by its name.
+mkdir -p "$work/mime/packages"
+cp "$root/usr/share/mime/packages/breezon.xml" /usr/share/mime/packages/freedesktop.org.xml "$work/mime/packages/"
+update-mime-database "$work/mime"
+cp "$work/run.breezon" "$work/run.db"
+for f in run.breezon run.db; do
+  type=$(XDG_DATA_HOME="$work" XDG_DATA_DIRS="$work" gio info -a standard::content-type "$work/$f" | sed -n 's/^ *standard::content-type: //p')
+  [ "$type" = application/x-breezon-recording ] || { echo "$f is taken for $type"; exit 1; }
+done
 echo "package ok"

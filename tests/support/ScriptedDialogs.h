@@ -29,6 +29,7 @@ public:
     std::deque<QString> paths;
     std::vector<RecordedMessage> messages;
     std::vector<RecordedSaveDialog> saveDialogs;
+    QStringList openDialogs; // the filter of each open dialog; answered from `paths` too
 
     void message(QWidget *, const QString &caption, const QString &text, MessageIcon icon) override
     {
@@ -38,6 +39,16 @@ public:
     QString savePath(QWidget *, const QString &filter, bool overwritePrompt) override
     {
         saveDialogs.push_back({filter, overwritePrompt});
+        if (paths.empty())
+            return {};
+        QString p = paths.front();
+        paths.pop_front();
+        return p;
+    }
+
+    QString openPath(QWidget *, const QString &filter) override
+    {
+        openDialogs << filter;
         if (paths.empty())
             return {};
         QString p = paths.front();

@@ -1,0 +1,268 @@
+// The recording file:
+// - journalAppend: what adding a row to the window's journal costs the
+//   user-interface thread (the writer thread does the disk work), median
+//   over 1,000 rows two milliseconds apart, beside syncAppend, the
+//   recorder's add that returns only once the row is on the disk;
+// - openInWindow: reopening a recording of 1,000,000 rows in the window,
+//   time and the process's peak resident memory, beside readFloor, SQLite
+//   reading the same rows and nothing else, and the window's own memory
+//   before opening;
+// - fromToSpreadsheet: breezon-record --from the same file to a spreadsheet,
+//   beside today's spreadsheet export of the same rows from the list; run in
+//   turn, each the fastest of three runs, as the machine's other work slows
+//   single runs by seconds.
+//
+// The 1,000,000-row file is made once (one transaction, through the same
+// schema and writer as the program) and kept in the temporary folder.
+#include "BenchSupport.h"
+#include "CMainFrame.h"
+#include "CbreezonApp.h"
+#include "Clist.h"
+#include "Decode.h"
+#include "RecordingFileOutput.h"
+#include "RecordingFileReader.h"
+#include "SpreadsheetExport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+constexpr int kRows = 1000000;
+
+RowRecord sampleRecord(int i)
+{
+    const ReadingRow r = bench::sampleRow(i);
+    RowRecord row;
+    row.seq = i;
+    row.time = {1796729371512 + std::int64_t(i) * 1000, 3600};
+    SampleFrame &f = row.frame;
+    f.bytes[0] = SampleFrame::kSync1;
+    f.bytes[1] = SampleFrame::kSync2;
+    f.setU16(frame_field::humidity, std::uint16_t(r.humidity));
+    f.setU16(frame_field::temperature, std::uint16_t(r.temperature));
+    f.setU16(frame_field::reading, std::uint16_t(r.value));
+    f.setU16(frame_field::speed, std::uint16_t(r.value));
+    f.setU16(frame_field::area, 0x0250);
+    row.reading = toRow(decodeFrame(f));
+    return row;
+}
+
+QString millionRowPath() { return QDir::temp().filePath(QStringLiteral("breezon-bench-1M.breezon")); }
+
+QString millionRowFile()
+{
+    const QString path = millionRowPath();
+    {
+        RecordingFileReader reader;
+        if (reader.open(path).ok && reader.rowCount() == kRows)
+            return path;
+    }
+    QFile::remove(path);
+    // The schema as the program makes it, then every row in one transaction
+    // through the same insert (one transaction per row would take hours).
+    RecordingFileWriter writer;
+    std::string why;
+    if (!writer.open(QFile::encodeName(path).toStdString(), &why))
+        return {};
+    writer.close();
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    sqlite3_exec(db, "PRAGMA synchronous=OFF; BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO sample (seq, unix_ms, time, frame, mode, value, unit, rh, temperature, "
+                       "temperature_unit, marker, hold, speed, area) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, NULL, ?, ?, ?)",
+                       -1, &st, nullptr);
+    for (int i = 0; i < kRows; ++i) {
+        const StoredRow s = storedRow(sampleRecord(i));
+        sqlite3_bind_int(st, 1, i);
+        sqlite3_bind_int64(st, 2, s.unixMs);
+        sqlite3_bind_text(st, 3, s.time.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_blob(st, 4, s.frame.data(), int(s.frame.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 5, s.mode.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(st, 6, s.value.value_or(0));
+        sqlite3_bind_text(st, 7, s.unit.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(st, 8, s.rh);
+        sqlite3_bind_double(st, 9, s.temperature);
+        sqlite3_bind_text(st, 10, s.temperatureUnit.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 11, s.hold.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(st, 12, s.speed);
+        sqlite3_bind_double(st, 13, s.area);
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    sqlite3_exec(db, "COMMIT; PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return path;
+}
+
+// Microseconds each add() took on the calling thread, rows `gap` apart.
+std::vector<double> timeAdds(RecordingFileOutput &out, int rows, std::chrono::microseconds gap)
+{
+    std::vector<double> us;
+    for (int i = 0; i < rows; ++i) {
+        const RowRecord row = sampleRecord(i);
+        const auto start = bench::Clock::now();
+        out.add(row);
+        us.push_back(bench::secondsSince(start) * 1e6);
+        std::this_thread::sleep_for(gap);
+    }
+    return us;
+}
+
+void appendBenchmark(benchmark::State &state, RecordingFileOutput::Mode mode, int rows)
+{
+    // Beside the build, on the same disk a user's home would be on.
+    QTemporaryDir dir(QDir::currentPath() + QStringLiteral("/bench-journal-XXXXXX"));
+    for (auto _ : state) {
+        RecordingFileOutput out(dir.filePath(QStringLiteral("j.breezon")), OutputContext{}, mode);
+        if (!out.open().ok)
+            state.SkipWithError("the file cannot be written");
+        const std::vector<double> us = timeAdds(out, rows, std::chrono::milliseconds(2));
+        out.finish();
+        out.settle();
+        state.counters["median_us"] = bench::median(us);
+        state.counters["p99_us"] = bench::quantile(us, 0.99);
+        state.counters["max_us"] = bench::quantile(us, 1.0);
+    }
+}
+
+void journalAppend(benchmark::State &state) { appendBenchmark(state, RecordingFileOutput::Mode::Background, 1000); }
+BENCHMARK(journalAppend)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void syncAppend(benchmark::State &state) { appendBenchmark(state, RecordingFileOutput::Mode::Synchronous, 200); }
+BENCHMARK(syncAppend)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void openInWindow(benchmark::State &state)
+{
+    const QString path = millionRowFile();
+    CbreezonApp app({}, 1920);
+    app.show();
+    QCoreApplication::processEvents();
+    const long before = bench::residentKb();
+    bench::resetPeak();
+    for (auto _ : state) {
+        const auto start = bench::Clock::now();
+        if (!app.openRecording(path) || app.frame().list().itemCount() != kRows)
+            state.SkipWithError("the recording did not open whole");
+        QCoreApplication::processEvents(); // its first paint
+        state.counters["ms"] = bench::secondsSince(start) * 1e3;
+    }
+    state.counters["peak_MB"] = bench::statusKb("VmHWM") / 1024.0;
+    state.counters["window_MB"] = before / 1024.0;
+}
+BENCHMARK(openInWindow)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// SQLite reading the same rows into nothing: the floor of any opening.
+void readFloor(benchmark::State &state)
+{
+    const QString path = millionRowFile();
+    for (auto _ : state) {
+        const auto start = bench::Clock::now();
+        RecordingFileReader reader;
+        reader.open(path);
+        RowRecord row;
+        std::int64_t n = 0;
+        while (reader.next(row))
+            ++n;
+        benchmark::DoNotOptimize(n);
+        state.counters["ms"] = bench::secondsSince(start) * 1e3;
+    }
+}
+BENCHMARK(readFloor)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+std::string besideMe(const char *relative)
+{
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    const std::string path(self, n > 0 ? std::size_t(n) : 0);
+    return path.substr(0, path.rfind('/') + 1) + relative;
+}
+
+// One run of breezon-record --from `source` --xls `xls`; its seconds, or -1.
+double timeFromRun(const std::string &source, const std::string &xls)
+{
+    const std::string program = besideMe("../src/recorder/breezon-record");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    char *argv[] = {const_cast<char *>(program.c_str()), const_cast<char *>("--from"), const_cast<char *>(source.c_str()),
+                    const_cast<char *>("--xls"), const_cast<char *>(xls.c_str()), nullptr};
+    const auto start = bench::Clock::now();
+    pid_t pid = -1;
+    int status = -1;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) == 0)
+        ::waitpid(pid, &status, 0);
+    const double seconds = bench::secondsSince(start);
+    posix_spawn_file_actions_destroy(&actions);
+    return status == 0 ? seconds : -1;
+}
+
+// The two in turn, three times, so that the machine's other work falls on
+// both alike; the fastest run of each stands.
+void fromToSpreadsheet(benchmark::State &state)
+{
+    const QString source = millionRowFile();
+    ReadingListModel rows; // today's export works from the list holding the rows
+    RecordingFileReader reader;
+    reader.open(source);
+    RowRecord row;
+    while (reader.next(row))
+        rows.addRow(row.reading, row.time);
+    reader.close();
+    QTemporaryDir dir;
+    const std::string from = QFile::encodeName(source).toStdString();
+    const std::string xls = QFile::encodeName(dir.filePath(QStringLiteral("from.xlsx"))).toStdString();
+    double fastestFrom = 1e9, fastestExport = 1e9;
+    for (auto _ : state) {
+        for (int round = 0; round < 3; ++round) {
+            const double fromSeconds = timeFromRun(from, xls);
+            if (fromSeconds < 0)
+                state.SkipWithError("breezon-record --from failed");
+            fastestFrom = std::min(fastestFrom, fromSeconds);
+            const auto start = bench::Clock::now();
+            if (!exportSpreadsheet(rows, dir.filePath(QStringLiteral("export.xls")), {}).ok)
+                state.SkipWithError("the export failed");
+            fastestExport = std::min(fastestExport, bench::secondsSince(start));
+        }
+        state.SetIterationTime(fastestFrom);
+    }
+    state.counters["from_ms"] = fastestFrom * 1e3;
+    state.counters["export_ms"] = fastestExport * 1e3;
+}
+BENCHMARK(fromToSpreadsheet)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // The file is made (when missing) in a process of its own, before Qt:
+    // what making it takes stays out of the memory figures here.
+    if (const pid_t maker = ::fork(); maker == 0) {
+        millionRowFile();
+        ::_exit(0);
+    } else if (maker > 0) {
+        ::waitpid(maker, nullptr, 0);
+    }
+    bench::useOffscreenPlatform();
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

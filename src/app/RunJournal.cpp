@@ -1,0 +1,92 @@
+#include "RunJournal.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+RunJournal::RunJournal(QObject *parent) : QObject(parent)
+{
+    // Failures and recoveries of the writers are told from here between
+    // rows too, so a file that catches up after STOP says so.
+    ticker_.setInterval(1000);
+    connect(&ticker_, &QTimer::timeout, this, &RunJournal::tick);
+}
+
+RunJournal::~RunJournal() = default;
+
+QString RunJournal::defaultFolder()
+{
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    // The base directory rules: a relative path is to be ignored.
+    if (data.isEmpty() || QDir::isRelativePath(data))
+        data = QDir::homePath() + QStringLiteral("/.local/share");
+    return data + QStringLiteral("/breezon/recordings");
+}
+
+QString RunJournal::newPath(const Timestamp &start) const
+{
+    // "2026-12-08T11:29:31.512+01:00" -> "2026-12-08_11-29-31"
+    QString stem = start.isoText().left(19);
+    stem[10] = QLatin1Char('_');
+    stem.replace(QLatin1Char(':'), QLatin1Char('-'));
+    const QDir dir(folder_);
+    QString path = dir.filePath(stem + QStringLiteral(".breezon"));
+    // Two recordings begun within one second (RESET at once) keep apart.
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.filePath(QStringLiteral("%1-%2.breezon").arg(stem).arg(n));
+    return path;
+}
+
+void RunJournal::add(const RowRecord &row, const QString &port, int periodMs)
+{
+    if (folder_.isEmpty())
+        return;
+    if (!output_) {
+        if (path_.isEmpty())
+            path_ = newPath(row.time);
+        OutputContext context;
+        context.port = port;
+        context.periodMs = periodMs;
+        output_ = std::make_unique<RecordingFileOutput>(path_, context, RecordingFileOutput::Mode::Background);
+        output_->setNote([this](const QString &text, bool) { emit note(text); });
+        output_->open();
+        ticker_.start();
+    }
+    output_->add(row);
+}
+
+void RunJournal::endRecording()
+{
+    if (output_) {
+        output_->finish();
+        ended_.push_back(std::move(output_));
+    }
+    path_.clear();
+}
+
+int RunJournal::settle()
+{
+    int lost = 0;
+    if (output_) {
+        lost = output_->settle();
+        output_.reset();
+    }
+    return lost;
+}
+
+void RunJournal::continueWith(const QString &path)
+{
+    settle();
+    path_ = path;
+}
+
+void RunJournal::tick()
+{
+    if (output_)
+        output_->tick();
+    for (auto it = ended_.begin(); it != ended_.end();) {
+        (*it)->tick();
+        it = (*it)->ended() ? ended_.erase(it) : it + 1;
+    }
+    if (!output_ && ended_.empty())
+        ticker_.stop();
+}

@@ -1,0 +1,56 @@
+#pragma once
+// The window keeps every run: each recording, from its first row after
+// start-up or RESET to the next RESET or the end, goes into a recording file
+// of its own in the journal folder, named by its start time
+// (2026-12-08_11-29-31.breezon). STOP, START and the exports do not start a
+// new one. The files are written by a thread of their own: the user-interface
+// thread never waits for the disk while recording.
+
+#include "RecordingFileOutput.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+class RunJournal : public QObject {
+    Q_OBJECT
+public:
+    explicit RunJournal(QObject *parent = nullptr);
+    ~RunJournal() override; // waits for the files to be written
+
+    // $XDG_DATA_HOME/breezon/recordings (~/.local/share/… when unset).
+    static QString defaultFolder();
+    // Where new recordings go; empty keeps no journal at all.
+    void setFolder(const QString &folder) { folder_ = folder; }
+    QString folder() const { return folder_; }
+
+    // A row of the recording; the first one makes its file, noting the port
+    // and period it was recorded with.
+    void add(const RowRecord &row, const QString &port, int periodMs);
+    // RESET: the next row begins a new recording.
+    void endRecording();
+    // Waits until the recording so far is in its file (it may be read next);
+    // the rows that could not be written.
+    int settle();
+    // The next rows go on in `path`, a recording just reopened.
+    void continueWith(const QString &path);
+    // The current recording's file; empty before its first row.
+    QString path() const { return path_; }
+
+signals:
+    // A failure, or its recovery, for the status bar.
+    void note(const QString &text);
+
+private:
+    QString newPath(const Timestamp &start) const;
+    void tick();
+
+    QString folder_;
+    QString path_;
+    std::unique_ptr<RecordingFileOutput> output_;
+    // Ended recordings whose writer is still at work (a full disk).
+    std::vector<std::unique_ptr<RecordingFileOutput>> ended_;
+    QTimer ticker_;
+};

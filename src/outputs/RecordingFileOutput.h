@@ -1,0 +1,72 @@
+#pragma once
+// --breezon and the window's journal: every row into a recording file, one
+// transaction per row. A file that is there already is continued, its rows
+// numbering on, and each start is noted among its facts.
+//
+// A row that cannot be written (a full disk) stays in memory: the failure is
+// told once, the write is tried again with every later row (and each tick),
+// and the file catches up when it can.
+
+#include "Output.h"
+#include "RecordingFileWriter.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class RecordingFileOutput : public Output {
+public:
+    enum class Mode {
+        // add() returns once the row is on the disk: the recorder prints a
+        // row only when it is in the file.
+        Synchronous,
+        // A writer thread of its own takes the rows (and creates missing
+        // folders): add() never waits for the disk. For the window.
+        Background,
+    };
+
+    RecordingFileOutput(QString path, const OutputContext &context, Mode mode);
+    ~RecordingFileOutput() override; // a last try for unwritten rows, then the writer ends
+
+    QString name() const override { return QStringLiteral("recording file %1").arg(path_); }
+    QString path() const { return path_; }
+    ExportResult open() override;
+    void add(const RowRecord &row) override;
+    // Synchronous: the reason when rows stay unwritten. Background: returns
+    // at once; the writer ends when every row is written.
+    ExportResult finish() override;
+    void tick() override;
+    // Finishes and waits for the writer to end; the rows it could not write.
+    int settle();
+    // Background: the writer has ended, every row written (after finish()).
+    bool ended();
+
+private:
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::deque<StoredRow> queue; // given, not yet in the file
+        unsigned long added = 0;     // rows ever given: a new one is a reason to try again
+        bool finishing = false;      // end once the queue is written
+        bool abandon = false;        // one last try, then end
+        bool failing = false;
+        std::string why;
+        bool ended = false;
+    };
+
+    void drain(std::unique_lock<std::mutex> &lock);
+    bool openWriter(std::string *why);
+    void run();
+    void report();
+
+    QString path_;
+    std::string fileName_; // path_ in the file system's encoding, for the writer thread
+    Mode mode_;
+    Facts facts_;
+    RecordingFileWriter writer_; // the writer thread's alone in Background mode
+    bool factsNoted_ = false;    // likewise
+    Shared shared_;
+    std::thread thread_;
+};

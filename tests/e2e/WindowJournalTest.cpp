@@ -1,0 +1,229 @@
+// The window keeps every run in a recording file and reopens one: rows,
+// recorded times, frames, pages and exports as the live run had them.
+#include "CMainFrame.h"
+#include "CbreezonApp.h"
+#include "Clist.h"
+#include "CommandIds.h"
+#include "Cwave.h"
+#include "RecordingFileReader.h"
+#include "ScriptedDialogs.h"
+#include "Simulator.h"
+#include "TextExport.h"
+
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <memory>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+struct Snapshot {
+    QStringList cells;
+    std::vector<Timestamp> times;
+    std::vector<std::array<std::uint8_t, 16>> frames;
+    PageState pages;
+    QByteArray text; // the Save TXT file
+};
+
+struct WindowJournal : ::testing::Test {
+    ScriptedDialogs dialogs;
+    Simulator simulator;
+    QTemporaryDir folder;
+    std::unique_ptr<CbreezonApp> app;
+
+    void SetUp() override
+    {
+        std::string why;
+        ASSERT_TRUE(simulator.open(&why)) << why;
+        ASSERT_TRUE(simulator.start());
+        newWindow();
+    }
+    void newWindow()
+    {
+        app.reset();
+        app = std::make_unique<CbreezonApp>(
+            QList<PortEntry>{{QStringLiteral("DEMO"), QString::fromStdString(simulator.slavePath())}}, 1920);
+        app->frame().journal().setFolder(folder.path());
+        app->show();
+    }
+    Clist &list() { return app->frame().list(); }
+    Cwave &wave() { return app->frame().wave(); }
+    QStringList journalFiles() { return QDir(folder.path()).entryList({QStringLiteral("*.breezon")}); }
+
+    void recordUntil(int rows)
+    {
+        wave().startStop();
+        ASSERT_TRUE(wave().isRunning());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return list().itemCount() >= rows; }, 15000));
+        wave().startStop();
+    }
+    Snapshot snapshot()
+    {
+        Snapshot s;
+        for (int r = 0; r < list().itemCount(); ++r) {
+            for (int c = 0; c < ReadingListModel::kColumns; ++c)
+                s.cells << list().cellText(r, c);
+            s.times.push_back(list().model().timestamp(r));
+        }
+        const SampleStore &store = app->frame().store();
+        for (std::uint32_t i = 0; i < store.sampleCount(); ++i)
+            s.frames.push_back(store.slot(i).bytes);
+        s.pages = wave().pages();
+        const QString txt = folder.filePath(QStringLiteral("snapshot.txt"));
+        EXPECT_TRUE(writeTextFile(txt, list().model()).ok);
+        QFile f(txt);
+        f.open(QIODevice::ReadOnly);
+        s.text = f.readAll();
+        return s;
+    }
+    // Rows in `path` within `ms`: the journal writes in the background.
+    bool fileHolds(const QString &path, int rows, int ms = 3000)
+    {
+        return QTest::qWaitFor([&] {
+            RecordingFileReader reader;
+            return reader.open(path).ok && reader.rowCount() == rows;
+        }, ms);
+    }
+};
+
+TEST_F(WindowJournal, ARunIsKeptAndReopensAsItWas)
+{
+    recordUntil(2);
+    recordUntil(4); // STOP and START go on in the same recording
+    const Snapshot live = snapshot();
+    ASSERT_EQ(journalFiles().size(), 1);
+    const QString file = folder.filePath(journalFiles().first());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d\\.breezon$"))
+                    .match(journalFiles().first())
+                    .hasMatch());
+    ASSERT_TRUE(fileHolds(file, list().itemCount()));
+
+    newWindow();
+    dialogs.paths = {file};
+    app->onCommand(command_id::fileOpen);
+    EXPECT_EQ(dialogs.openDialogs, QStringList{QStringLiteral("Breezon recording (*.breezon)")});
+    const Snapshot reopened = snapshot();
+    EXPECT_EQ(reopened.cells, live.cells);
+    EXPECT_EQ(reopened.times, live.times);
+    EXPECT_EQ(reopened.frames, live.frames);
+    EXPECT_EQ(reopened.pages.pageCount, live.pages.pageCount);
+    EXPECT_EQ(reopened.pages.currentPage, live.pages.currentPage);
+    EXPECT_EQ(reopened.text, live.text);
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // START goes on in the reopened recording and its file.
+    recordUntil(list().itemCount() + 2);
+    EXPECT_TRUE(fileHolds(file, list().itemCount()));
+    EXPECT_EQ(journalFiles().size(), 1);
+
+    // Dropped on a window, the file opens there too.
+    const int rows = list().itemCount();
+    newWindow();
+    QMimeData urls;
+    urls.setUrls({QUrl::fromLocalFile(file)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &urls, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&app->frame(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &urls, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&app->frame(), &drop);
+    EXPECT_EQ(list().itemCount(), rows);
+
+    // RESET begins a new recording, in a file of its own.
+    wave().resetRecording();
+    recordUntil(1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return journalFiles().size() == 2; }, 3000));
+}
+
+TEST_F(WindowJournal, AFileThatIsNotARecordingIsRefusedAndTheRunOnShowKept)
+{
+    recordUntil(2);
+    const Snapshot before = snapshot();
+    const QString notOurs = folder.filePath(QStringLiteral("snapshot.txt"));
+    wave().startStop();
+    dialogs.paths = {notOurs};
+    app->onCommand(command_id::fileOpen);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("cannot be opened"))) << dialogs.messages[0].text.toStdString();
+    EXPECT_EQ(snapshot().cells, before.cells);
+    // The run goes on, in its own file.
+    EXPECT_TRUE(wave().isRunning());
+    wave().startStop();
+    recordUntil(list().itemCount() + 1);
+    ASSERT_EQ(journalFiles().size(), 1);
+    EXPECT_TRUE(fileHolds(folder.filePath(journalFiles().first()), list().itemCount()));
+}
+
+// The window of the test below, in a process of its own: records into the
+// journal folder it is given until it is killed.
+TEST_F(WindowJournal, RecordsUntilKilled)
+{
+    if (!qEnvironmentVariableIsSet("BREEZON_JOURNAL_CHILD"))
+        GTEST_SKIP() << "run by KillingTheWindowLosesNoRowItHadWritten";
+    app->frame().journal().setFolder(qEnvironmentVariable("BREEZON_JOURNAL_CHILD"));
+    wave().startStop();
+    QTest::qWait(60000);
+}
+
+TEST_F(WindowJournal, KillingTheWindowLosesNoRowItHadWritten)
+{
+    // Spawned rather than forked by QProcess: ThreadSanitizer ends a process
+    // that starts threads after a fork, as the tests after this one do.
+    const QByteArray self = QFile::encodeName(QCoreApplication::applicationFilePath());
+    const QByteArray variable = "BREEZON_JOURNAL_CHILD=" + QFile::encodeName(folder.path());
+    char *argv[] = {const_cast<char *>(self.constData()), const_cast<char *>("--gtest_filter=WindowJournal.RecordsUntilKilled"), nullptr};
+    std::vector<char *> env{const_cast<char *>(variable.constData()), const_cast<char *>("QT_QPA_PLATFORM=offscreen")};
+    for (char **e = environ; *e; ++e)
+        env.push_back(*e);
+    env.push_back(nullptr);
+    struct Killed {
+        pid_t pid = -1;
+        void now()
+        {
+            if (pid > 0 && ::kill(pid, SIGKILL) == 0)
+                ::waitpid(pid, nullptr, 0);
+            pid = -1;
+        }
+        ~Killed() { now(); }
+    } child;
+    ASSERT_EQ(posix_spawn(&child.pid, self.constData(), nullptr, nullptr, argv, env.data()), 0);
+    RecordingFileReader reader;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return journalFiles().size() == 1 && reader.open(folder.filePath(journalFiles().first())).ok &&
+               reader.rowCount() >= 3;
+    }, 20000));
+    reader.close();
+    const QString file = folder.filePath(journalFiles().first());
+    ::kill(child.pid, SIGSTOP);
+    ASSERT_TRUE(reader.open(file).ok);
+    const std::int64_t written = reader.rowCount();
+    reader.close();
+    child.now();
+    ASSERT_TRUE(app->openRecording(file));
+    EXPECT_EQ(list().itemCount(), written);
+}
+
+TEST_F(WindowJournal, AFolderThatCannotBeWrittenIsToldOnceAndRecordingGoesOn)
+{
+    QFile(folder.filePath(QStringLiteral("plain"))).open(QIODevice::WriteOnly);
+    app->frame().journal().setFolder(folder.filePath(QStringLiteral("plain/recordings")));
+    int told = 0;
+    QObject::connect(&app->frame().journal(), &RunJournal::note, [&](const QString &) { ++told; });
+    recordUntil(4);
+    EXPECT_EQ(told, 1);
+    EXPECT_TRUE(app->frame().statusText().contains(QStringLiteral("plain/recordings"))) << app->frame().statusText().toStdString();
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+} // namespace
