@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the benchmark programs share: the process's own figures from /proc,
 // the recording every list and export benchmark fills, and small statistics.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exports of a long recording, 1,000,000 list rows:
 // - the text file, beside the same lines written with one write call each;
 // - the spreadsheet, time and peak resident memory, beside libxlsxwriter

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One full paint of the graph view with a whole page of 350 samples (and the
 // next page's first point), in each mode of the instrument: the view of the
 // shown main window repainted at once, so the figure holds everything a

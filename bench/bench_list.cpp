@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reading list at 1,000 and at 1,000,000 rows: memory per row and the
 // cost of one append, through the window's own path (Clist::addRow on the
 // shown list pane of the main window), through the bare row model, and, for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // breezon-record publishing to a real Mosquitto broker on 127.0.0.1:
 // - Latency: from the moment the last byte of a frame is written into the
 //   pseudo-terminal to the moment a subscriber receives its row from the

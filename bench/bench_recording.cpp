@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window while it records from a pseudo-terminal:
 // - CPU: percent of one core over 20 s, recording from the simulated
 //   instrument (2 frames a second, period 0.5 s), beside the same process

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recording file:
 // - journalAppend: what adding a row to the window's journal costs the
 //   user-interface thread (the writer thread does the disk work), median

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up: from process start to the end of the main window's first paint,
 // offscreen, for breezon (bench_startup_breezon does what main() does) and
 // for a bare QMainWindow program (bench_startup_bare). Both are spawned in

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Turns the JSON of the benchmark programs into one line per figure: the
 figure, its baseline measured in the same run, their ratio, and the target
 with whether it is met.

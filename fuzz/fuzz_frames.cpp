@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target over everything that untrusted line bytes reach: frame
 // assembly and storing, decoding, every display text (the list's cells, the
 // panel's boxes, the graph's titles, labels and heights), and the text

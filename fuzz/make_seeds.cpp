@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the seed corpus of the frame fuzzer: real frames as the simulated
 // instrument sends them, one per quantity, unit, range, hold and marker, and
 // streams of several frames with line trouble between them.

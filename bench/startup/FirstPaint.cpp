@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up probe, linked into both start-up programs: it writes the monotonic
 // clock (nanoseconds) to standard output when the application object is
 // made, and again once the main window has finished its first paint, then

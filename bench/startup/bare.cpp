@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor of a Qt Widgets program's start-up: an empty main window, shown.
 #include <QApplication>
 #include <QMainWindow>

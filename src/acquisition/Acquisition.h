@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Acquisition without widgets: the port, the reader and clock threads, frame
 // assembly, `running` and `pending`. The window and the headless recorder

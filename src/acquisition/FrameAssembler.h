@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Frame assembly by the two sync bytes, and the step that puts a complete
 // frame into the store. Both are pure and allocation-free, so the reader

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Says when a running acquisition has had no frame for a while: a port that
 // opens but never sends (the wrong adapter, an instrument switched off)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One 16-byte frame of the instrument, as received and as kept in the store.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: fixed size, centred, a status bar, the menus and the two
 // fixed panes. It owns the sample store for its whole life.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two-pane splitter that never moves: its handle takes no mouse input
 // and shows no resize cursor.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application object: builds the main window and carries the
 // application's commands (exports, help, about).

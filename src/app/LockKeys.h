@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The lock keys' state, where the platform tells it (X11, through its
 // keyboard extension); elsewhere (offscreen, Wayland) nothing is known.

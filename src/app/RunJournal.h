@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window keeps every run: each recording, from its first row after
 // start-up or RESET to the next RESET or the end, goes into a recording file

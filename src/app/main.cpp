@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // breezon: a data logger for a hand-held anemometer.
 #include "CMainFrame.h"
 #include "CbreezonApp.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An uncompressed 32-bit BMP: 14-byte file header, 40-byte information
 // header, rows bottom-up.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Comma-separated records of the rows (RFC 4180): UTF-8, a header record,
 // one record per row with its full timestamp and the texts as the list

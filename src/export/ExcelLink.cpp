@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ExcelLink.h"
 
 ExcelLink::ExcelLink(MessageFn message) : message_(std::move(message)) {}

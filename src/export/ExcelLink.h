@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The export's connection to the spreadsheet application: one object for
 // one command. Each operation is one call sequence on the application's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Plain POSIX file writing with every step checked; failures come back as
 // the system's own words for them ("No space left on device").

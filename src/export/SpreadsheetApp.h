@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small spreadsheet application of our own, in process, offering the object
 // model that the export's automation calls use: application, workbooks,

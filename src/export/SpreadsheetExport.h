@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The spreadsheet export: every row of the reading list into a worksheet
 // "KQ-VANE" of a new workbook, saved under the path given. A list longer

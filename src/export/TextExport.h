@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text file: one fixed-width line per list row, UTF-16 little-endian
 // code units, no byte-order mark, "\r\n" after every line.

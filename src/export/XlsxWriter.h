@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Saving a workbook of the spreadsheet application as an Office Open XML
 // file, with libxlsxwriter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A check that a spreadsheet package on disk is whole: the zip directory is
 // there and consistent, every member inflates to its recorded size and CRC,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The units and every text by which a reading is shown or saved. One rule,
 // one function: the list, the panel, the graph labels and the exports all

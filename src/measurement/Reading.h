@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A decoded frame: the latest reading of the graph view, and the row record
 // handed to the reading list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rows of the reading list: each kept compactly as its ReadingRow and
 // full timestamp, with the cell texts made on demand. The window shows it in a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A row's full wall-clock time: UTC milliseconds plus the local offset from
 // UTC at that moment. The list shows only the time of day; every output of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // --csv: comma-separated UTF-8, one record per row (its full timestamp
 // first) synced to the disk as it is added. A new file gets the header

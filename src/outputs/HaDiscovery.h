@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Home Assistant's MQTT discovery for one instrument (`--ha-discovery`): a
 // retained config message per sensor (air speed or air flow, temperature,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A row as one line of InfluxDB's line protocol, for `--stdout influx`
 // (Telegraf's execd input, or any pipe into InfluxDB):

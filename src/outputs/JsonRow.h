@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A row as one JSON object under the shared field names (RowFields.h): the
 // MQTT payload and each line of `--stdout jsonl`. Numbers are written as

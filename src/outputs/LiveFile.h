@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A file that grows by one record per row: every record is written and
 // forced to the disk as the row is added, so a crash or a power cut loses at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An output that grows a LiveFile by one record per row (--txt, --csv): a
 // row the disk refuses waits in memory and goes out, in order, with a later

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where and how the MQTT output publishes: the broker's address from
 // `--mqtt URL`, the topic prefix, the user name, the password (from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The connection to the MQTT broker: libmosquitto's client, its network loop
 // on a thread of its own (mosquitto_loop_start), and the queue of messages

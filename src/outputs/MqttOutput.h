@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // `--mqtt URL`: every row published to an MQTT broker as one JSON object on
 // PREFIX/reading (QoS 1), "online"/"offline" retained on PREFIX/status (and

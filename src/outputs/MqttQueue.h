@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The messages waiting for the broker, oldest first: bounded, so a broker
 // away for days costs a known amount of memory. The bound counts readings;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every place a row goes is an Output: opened (and so checked) before the
 // port is opened, given each new row, finished at the end. An output that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // --breezon and the window's journal: every row into a recording file, one
 // transaction per row. A file that is there already is continued, its rows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads a recording file back, row by row, as every output receives rows.
 // Opening takes a snapshot: rows that a running recorder appends meanwhile

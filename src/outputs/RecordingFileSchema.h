@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The recording file (.breezon): an SQLite 3 database holding one recording.
 // docs/recording-file.md describes it for users; this is its one definition

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writes rows into a recording file, one transaction each. Plain data in,
 // no Qt: the window's journal runs it on a thread of its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A row's fields under the names users learn once: the recording file's
 // columns, the JSON payload's keys and the line protocol's fields are these.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One row as every output receives it: its number in the run, its full
 // timestamp, the 16 stored frame bytes and the decoded reading. The list's

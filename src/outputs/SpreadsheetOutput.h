@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // --xls: the spreadsheet file, made from the run's rows when the run ends,
 // with each row's full time in column I.

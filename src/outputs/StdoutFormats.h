@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The formats of `--stdout`: "text" (the text file's line, the default),
 // "jsonl" (the MQTT payload, one object per line) and "influx" (InfluxDB's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Standard output: every row as one line in UTF-8, written as it is added,
 // so `| tee` and `| grep` see it at once. The line's format is chosen when

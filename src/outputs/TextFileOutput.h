@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // --txt: the text file growing by one line per row, each line as Save TXT
 // writes it (UTF-16LE, fixed width) and synced to the disk as it is added.

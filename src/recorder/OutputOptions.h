@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The recorder's outputs as one table: each option's flag, its value's name,
 // its line of the usage text and how it makes its output. A new format is one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The headless recorder: the window's acquisition, hand-off and reading list
 // model, with every row handed to a list of outputs (standard output last,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --from: the rows of a recording file instead of a port's, each with its
 // recorded time, through the same model and outputs as a live run; so the
 // files made are those the live run would have made.

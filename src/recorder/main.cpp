@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // breezon-record: the anemometer logger without a window.
 #include "Recorder.h"
 #include "RecorderOptions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A simulated instrument: real frames written into a pseudo-terminal, so the
 // port code runs exactly as it does with a USB adapter. Used by --demo and by

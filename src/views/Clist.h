@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The reading list pane: a grid-lined table over the compact row model,
 // one row per sample, always scrolled to the newest row.

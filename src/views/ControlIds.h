@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Identifiers of the graph view's controls and of the reading list; every
 // child control carries its identifier as its object name ("1001", ...).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The graph pane: the readout panel with its boxes and buttons in the top
 // third, the graph of the recording below, and the user's face of

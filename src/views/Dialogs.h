@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every message box and every save dialog of the program goes through this
 // seam, so tests can answer dialogs and read back what the user was told.

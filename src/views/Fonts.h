@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The layout's fonts, sized as the faces it was drawn with size them: a
 // cell height (ascent plus descent, not the em) and an average character

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The graph's arithmetic: paging, scales, label texts and the height of every
 // plotted value. Pure functions of the page state, the latest reading and the

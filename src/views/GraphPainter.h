@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Draws the graph of one page of the recording, straight from the store, into
 // the view's off-screen buffer. Only paints what GraphMath computes.

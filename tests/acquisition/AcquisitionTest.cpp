@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End to end over the simulated instrument's pseudo-terminal: the same open,
 // configure and read path as with a USB adapter.
 #include "Acquisition.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // When a silent port is told: after 30 s, then each time the silence has
 // doubled, at most an hour apart; a row starts the count again.
 #include "NoDataWatch.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The File commands as the user meets them: the dialogs, the names, the
 // status texts and what a failure says.
 #include "CMainFrame.h"

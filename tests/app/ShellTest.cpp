@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application shell: the main window, its menus and status bar, the
 // fixed splitter, the about box and help.
 #include "CMainFrame.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window keeps every run in a recording file and reopens one: rows,
 // recorded times, frames, pages and exports as the live run had them.
 #include "CMainFrame.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window over a pseudo-terminal with the simulated instrument: START,
 // rows at the period, STOP, RESET while recording, exports pausing a run.
 #include "CMainFrame.h"

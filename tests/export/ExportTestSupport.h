@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers of the export tests: lists of readings and the spreadsheet read
 // back by openpyxl.

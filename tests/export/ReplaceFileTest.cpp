@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every export of the window replaces a file only when the new one is
 // complete: a failure keeps the old file, and a kept file keeps its
 // permissions and the link that names it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads a workbook the way a spreadsheet program would and prints what the
 export tests check, as JSON: sheet names, the active sheet, the cells of the
 first sheet (value, type, number format) for rows 1..ROWS and columns A..I,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Full timestamps as every output of our own writes them.
 #include "Timestamp.h"
 

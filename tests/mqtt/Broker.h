@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A real Mosquitto broker for the tests, on 127.0.0.1 on a free port, and a
 // subscriber (mosquitto_sub) that collects what it receives.

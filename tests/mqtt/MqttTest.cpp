@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // breezon-record publishing to a real Mosquitto broker: what arrives, in
 // what order, across a broker restart and a killed recorder, and what a
 // broker that refuses the password makes the recorder say.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The machine-readable forms of a row and the MQTT output's pure parts: the
 // JSON payload, the line protocol, the broker URL, the bounded queue and
 // Home Assistant's discovery.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recording file: what goes in comes back out, a file is continued and
 // never emptied, a file that is not ours is refused, and a full disk costs
 // no row.

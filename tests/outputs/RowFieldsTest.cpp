@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The names and texts of a row's fields, shared by every machine-readable output.
 #include "RowFields.h"
 

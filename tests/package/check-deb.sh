@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from a finished build tree, unpacks it into a
 # scratch root and checks what a user gets: the programs, the desktop entry,
 # the icon, declared dependencies, and a headless recording that runs; and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // breezon-record as a user runs it: exit statuses, signals, and what a
 // killed run leaves behind.
 #include "Files.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // breezon-record with recording files: what a killed run leaves in one, and
 // --from making again the files of the live run.
 #include "RecordingFileReader.h"

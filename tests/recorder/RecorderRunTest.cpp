@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole headless run in-process, over the simulated instrument's
 // pseudo-terminal.
 #include "Files.h"

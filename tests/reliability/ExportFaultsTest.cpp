@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The File commands against paths that cannot take the file, swept in one
 // place, idle and while recording: each says what went wrong in an "error"
 // box and in the status pane, claims no success, and leaves the list, the

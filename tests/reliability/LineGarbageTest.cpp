@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long run over a bad line through the real reader (one byte per 10 ms):
 // stray bytes, broken sync pairs and frames split across writes. What is
 // stored is exactly what the assembly rules accept from what was sent.

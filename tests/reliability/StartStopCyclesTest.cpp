@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Many START/STOP cycles while frames flow leave no descriptor and no thread
 // behind: counted in /proc/self before and after.
 #include "Acquisition.h"

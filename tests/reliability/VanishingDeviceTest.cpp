@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window while its instrument's adapter is pulled out and plugged back
 // in: the recording is kept, the controls stay as they were, the dead
 // descriptor is let go, nothing spins, and STOP works throughout.

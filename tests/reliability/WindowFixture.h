@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The whole window over the simulated instrument, reached through a link
 // that can be removed and re-pointed like a USB adapter's stable name.

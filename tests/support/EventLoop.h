@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Waiting in tests as the program waits: in the event loop, idle between
 // events, so timers, socket notifiers and queued signals all get their turn.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One main for every test program: a QApplication on the offscreen platform
 // (widget tests need one; the others do not mind), then GoogleTest.
 #include <QApplication>

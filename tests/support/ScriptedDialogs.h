@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Answers the program's dialogs from a script and records every message, so
 // widget tests can drive commands that ask for a path or report an error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reading list pane: columns, appending with the PC's time, following the
 // newest row.
 #include "Clist.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The graph view as a window: controls, the readout panel, the commands that
 // do not need an instrument, and START's failures.
 #include "Clist.h"
