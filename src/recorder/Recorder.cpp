@@ -40,13 +40,15 @@ void Recorder::outputFailed(const QString &text)
 bool Recorder::openOutputs()
 {
     context_.rows = &model_;
-    context_.port = options_.port;
+    // The simulated instrument's pseudo-terminal is not made yet: outputs
+    // know it by the name its rows go by everywhere else.
+    context_.port = options_.demo ? QStringLiteral("demo") : options_.port;
     context_.periodMs = options_.periodMs;
     context_.settings = options_.settings;
     for (const RecorderOptions::OutputChoice &choice : options_.outputs)
         outputs_.push_back(findOutputOption(choice.flag)->make(choice.value, context_));
     const QString format = options_.settings.value(QStringLiteral("--stdout"));
-    const auto line = stdoutFormat(format, instrumentName(options_.demo ? QString() : options_.port));
+    const auto line = stdoutFormat(format, instrumentName(context_.port));
     if (!line) {
         say(QStringLiteral("--stdout takes %1, not '%2'").arg(QLatin1String(kStdoutFormats), format));
         status_ = kUsage;
