@@ -8,11 +8,14 @@
 #include "Decode.h"
 #include "DisplayText.h"
 #include "FrameAssembler.h"
+#include "JsonRow.h"
+#include "RowFields.h"
 #include "GraphMath.h"
 #include "ReadingListModel.h"
 #include "SampleStore.h"
 #include "TextExport.h"
 
+#include <QJsonDocument>
 #include <QTime>
 
 #include <array>
@@ -119,7 +122,16 @@ void showReading(const LatestReading &r, ReadingListModel &model, std::uint32_t 
     FUZZ_CHECK(model.cellText(row + 1, 0).isEmpty() && model.cellText(-1, 0).isEmpty());
     const QString line = textLine(model, row);
     checkLine(cells, line);
-    FUZZ_CHECK(csvRecord(model, row).endsWith("\r\n"));
+    FUZZ_CHECK(csvRecordOf(QStringList(cells.begin(), cells.end())).endsWith("\r\n"));
+
+    // The machine-readable row is always one valid JSON object.
+    RowRecord record;
+    record.seq = row;
+    record.time = model.timestamp(row);
+    record.reading = model.reading(row);
+    QJsonParseError error{};
+    FUZZ_CHECK(QJsonDocument::fromJson(jsonRow(rowFields(record)), &error).isObject() &&
+               error.error == QJsonParseError::NoError);
 }
 
 } // namespace
