@@ -95,7 +95,6 @@ bool Recorder::start()
         status_ = kPortError;
         return false;
     }
-    acquisition_.clearPending();
     portShown_ = port;
 
     ticker_ = new QTimer(this);
