@@ -8,6 +8,7 @@
 // The baseline is the floor of any paint of that area: a widget of the same
 // size whose paint only copies a finished picture of the view.
 #include "BenchSupport.h"
+#include "OffscreenMain.h"
 #include "CMainFrame.h"
 #include "CbreezonApp.h"
 #include "Cwave.h"
@@ -115,10 +116,5 @@ BENCHMARK(copyOnlyPaint)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
-    bench::useOffscreenPlatform();
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runInOffscreenApplication(argc, argv);
 }

@@ -10,6 +10,7 @@
 // run each in a process of its own (bench/run does), so that one list's
 // memory does not hide in the next one's figures.
 #include "BenchSupport.h"
+#include "OffscreenMain.h"
 #include "CMainFrame.h"
 #include "CbreezonApp.h"
 #include "Clist.h"
@@ -225,10 +226,5 @@ BENCHMARK(tableWidget)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillise
 
 int main(int argc, char **argv)
 {
-    bench::useOffscreenPlatform();
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runInOffscreenApplication(argc, argv);
 }

@@ -17,6 +17,7 @@
 // The 1,000,000-row file is made once (one transaction, through the same
 // schema and writer as the program) and kept in the temporary folder.
 #include "BenchSupport.h"
+#include "OffscreenMain.h"
 #include "CMainFrame.h"
 #include "CbreezonApp.h"
 #include "Clist.h"
@@ -263,10 +264,5 @@ int main(int argc, char **argv)
     } else if (maker > 0) {
         ::waitpid(maker, nullptr, 0);
     }
-    bench::useOffscreenPlatform();
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runInOffscreenApplication(argc, argv);
 }
