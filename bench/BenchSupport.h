@@ -88,10 +88,10 @@ inline double mainThreadCpuSeconds() { return cpuSecondsOf("/proc/self/task/" + 
 
 // The row of sample `i` of a recording as the instrument makes it: wind
 // speed in m/s, no marker, slowly changing value, humidity and temperature.
-inline ReadingRow sampleRow(int i)
+inline Reading sampleRow(int i)
 {
-    ReadingRow r;
-    r.mode = quantity::windSpeed;
+    Reading r;
+    r.mode = Quantity::speed;
     r.unit = 0;
     r.multiplier = 1;
     r.value = std::uint32_t(i * 37 % 3000);

@@ -11,7 +11,7 @@
 //   (resident and heap growth); then the broker starts, and the time until
 //   a subscriber has them all, and whether they came in order.
 #include "BenchSupport.h"
-#include "Decode.h"
+#include "Frame.h"
 #include "MqttOutput.h"
 #include "Recorder.h"
 #include "Simulator.h"
@@ -281,7 +281,7 @@ void queuedWhileAway(benchmark::State &state)
         RowRecord row;
         row.time = Timestamp::now();
         row.frame = storedFrame(FrameFields{});
-        row.reading = toRow(decodeFrame(row.frame));
+        row.reading = decodeFrame(row.frame);
         const long rss0 = bench::residentKb();
         const std::size_t heap0 = bench::heapInUse();
         for (int i = 0; i < kQueued; ++i) {

@@ -21,7 +21,7 @@
 #include "CMainFrame.h"
 #include "CbreezonApp.h"
 #include "Clist.h"
-#include "Decode.h"
+#include "Frame.h"
 #include "RecordingFileOutput.h"
 #include "RecordingFileReader.h"
 #include "SpreadsheetExport.h"
@@ -48,7 +48,7 @@ constexpr int kRows = 1000000;
 
 RowRecord sampleRecord(int i)
 {
-    const ReadingRow r = bench::sampleRow(i);
+    const Reading r = bench::sampleRow(i);
     RowRecord row;
     row.seq = i;
     row.time = {1796729371512 + std::int64_t(i) * 1000, 3600};
@@ -60,7 +60,7 @@ RowRecord sampleRecord(int i)
     f.setU16(frame_field::reading, std::uint16_t(r.value));
     f.setU16(frame_field::speed, std::uint16_t(r.value));
     f.setU16(frame_field::area, 0x0250);
-    row.reading = toRow(decodeFrame(f));
+    row.reading = decodeFrame(f);
     return row;
 }
 

@@ -4,7 +4,7 @@
 // frame into the store. Both are pure and allocation-free, so the reader
 // thread (and a test) can push bytes through them as fast as it likes.
 
-#include "SampleFrame.h"
+#include "Frame.h"
 
 #include <atomic>
 #include <cstdint>
@@ -47,14 +47,6 @@ private:
     SampleFrame buffer_{};
     std::uint32_t index_ = 0;
 };
-
-// The instrument sends tenths of a degree Celsius plus 300; the store keeps
-// tenths of a degree as a signed number. Bytes 6-7 minus 0x012C, mod 65536.
-inline void correctTemperature(SampleFrame &frame)
-{
-    frame.setU16(frame_field::temperature,
-                 static_cast<std::uint16_t>(frame.u16(frame_field::temperature) - 0x012C));
-}
 
 // Stores a complete frame unless the previous one still waits for its
 // hand-off: while `pending` is set the frame is dropped at once. Otherwise

@@ -9,7 +9,7 @@
 // slots below it, which the reader finished writing before it published the
 // length (release).
 
-#include "SampleFrame.h"
+#include "Frame.h"
 
 #include <atomic>
 #include <cstdint>

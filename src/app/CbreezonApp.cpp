@@ -93,7 +93,7 @@ bool CbreezonApp::openRecording(const QString &path)
     SampleStore &store = frame_->store();
     RowRecord row;
     // The store keeps the newest frames, as the ring does while recording.
-    frame_->list().replaceRows([&](ReadingRow &reading, Timestamp &time) {
+    frame_->list().replaceRows([&](Reading &reading, Timestamp &time) {
         if (!reader.next(row))
             return false;
         store.append(row.frame);

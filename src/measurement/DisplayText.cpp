@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DisplayText.h"
-#include "Reading.h"
 
 #include <charconv>
 
@@ -36,16 +35,16 @@ constexpr double kAirFlowFactors[kFlowUnits][2] = {
 
 } // namespace
 
-bool unitKnown(std::uint8_t mode, std::uint8_t unit)
+bool unitKnown(Quantity mode, std::uint8_t unit)
 {
-    if (mode == quantity::windSpeed)
+    if (mode == Quantity::speed)
         return unit < kWindUnits;
-    if (mode == quantity::airFlow)
+    if (mode == Quantity::flow)
         return unit < kFlowUnits;
     return false;
 }
 
-QString unitName(std::uint8_t mode, std::uint8_t unit)
+QString unitName(Quantity mode, std::uint8_t unit)
 {
     if (!unitKnown(mode, unit))
         return {};
@@ -55,14 +54,14 @@ QString unitName(std::uint8_t mode, std::uint8_t unit)
                                              QString::fromUtf16(windUnitNames[4]), QString::fromUtf16(windUnitNames[5])};
     static const QString flow[kFlowUnits] = {QString::fromUtf16(flowUnitNames[0]), QString::fromUtf16(flowUnitNames[1]),
                                              QString::fromUtf16(flowUnitNames[2])};
-    return mode == quantity::windSpeed ? wind[unit] : flow[unit];
+    return mode == Quantity::speed ? wind[unit] : flow[unit];
 }
 
-QString valueText(std::uint8_t mode, std::uint8_t unit, std::uint32_t value)
+QString valueText(Quantity mode, std::uint8_t unit, std::uint32_t value)
 {
     if (!unitKnown(mode, unit))
         return {};
-    if (mode == quantity::windSpeed) {
+    if (mode == Quantity::speed) {
         const std::uint8_t divisor = windDivisors[unit];
         if (unit == kFeetPerMinuteUnit)
             return QString::number(value / divisor);
@@ -106,28 +105,24 @@ QString temperatureUnitSign(bool fahrenheit)
     return fahrenheit ? QStringLiteral(u"\u2109") : QStringLiteral(u"\u2103");
 }
 
-QString dewWetText(std::uint8_t dewWet)
+QString markerText(Marker marker)
 {
-    switch (dewWet) {
-    case 1:
-        return QStringLiteral("DP");
-    case 2:
-        return QStringLiteral("WB");
-    default:
-        return {};
+    switch (marker) {
+    case Marker::dewPoint: return QStringLiteral("DP");
+    case Marker::wetBulb: return QStringLiteral("WB");
+    case Marker::none: break;
     }
+    return {};
 }
 
-QString holdText(std::uint8_t hold)
+QString holdText(Hold hold)
 {
     switch (hold) {
-    case 1:
-        return QStringLiteral("MAX");
-    case 2:
-        return QStringLiteral("MIN");
-    default:
-        return QStringLiteral("Current");
+    case Hold::max: return QStringLiteral("MAX");
+    case Hold::min: return QStringLiteral("MIN");
+    case Hold::current: break;
     }
+    return QStringLiteral("Current");
 }
 
 QString timeText(int hour, int minute, int second)

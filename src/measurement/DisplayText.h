@@ -4,6 +4,8 @@
 // one function: the list, the panel, the graph labels and the exports all
 // call these.
 
+#include "Reading.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -14,17 +16,17 @@ extern const char16_t *const flowUnitNames[kFlowUnits]; // "CMM" "CMS" "CFM"
 extern const std::uint8_t windDivisors[kWindUnits];     // 100 100 100 1 100 100
 extern const std::uint8_t flowDivisors[kFlowUnits];     // 10 100 10
 
-// True when `unit` has a name and a divisor in the table of `mode` (0 wind
-// speed, 1 air flow); false for every other mode.
-bool unitKnown(std::uint8_t mode, std::uint8_t unit);
+// True when `unit` has a name and a divisor in the table of `mode` (wind
+// speed or air flow); false for the other mode.
+bool unitKnown(Quantity mode, std::uint8_t unit);
 
-// Unit name of the reading; empty in mode 2 and for an index beyond the table.
-QString unitName(std::uint8_t mode, std::uint8_t unit);
+// Unit name of the reading; empty in mode none and for an index beyond the table.
+QString unitName(Quantity mode, std::uint8_t unit);
 
 // The reading's number (`value` already multiplied): "%d" for ft/m,
 // "%0.2f" for the other wind units and CMS, "%0.1f" for CMM and CFM.
-// Empty in mode 2 and for an index beyond the table.
-QString valueText(std::uint8_t mode, std::uint8_t unit, std::uint32_t value);
+// Empty in mode none and for an index beyond the table.
+QString valueText(Quantity mode, std::uint8_t unit, std::uint32_t value);
 
 // "%0.1f" of humidity / 10 (double precision, the list and the exports).
 QString humidityText(std::uint32_t humidity);
@@ -35,8 +37,8 @@ QString humidityBoxText(std::uint32_t humidity);
 QString temperatureBoxText(std::int16_t temperature, bool fahrenheit);
 
 QString temperatureUnitSign(bool fahrenheit); // "℃" or "℉"
-QString dewWetText(std::uint8_t dewWet);      // "DP", "WB" or empty
-QString holdText(std::uint8_t hold);          // "MAX", "MIN" or "Current"
+QString markerText(Marker marker);            // "DP", "WB" or empty
+QString holdText(Hold hold);                  // "MAX", "MIN" or "Current"
 
 // "hh:mm:ss", two digits each, 24-hour clock.
 QString timeText(int hour, int minute, int second);

@@ -18,12 +18,12 @@ ReadingListModel::ReadingListModel(QObject *parent) : QAbstractTableModel(parent
 
 ReadingListModel::~ReadingListModel() = default;
 
-int ReadingListModel::addRow(const ReadingRow &row, QTime timeOfDay)
+int ReadingListModel::addRow(const Reading &row, QTime timeOfDay)
 {
     return addRow(row, Timestamp::ofTimeOfDay(timeOfDay.isValid() ? timeOfDay.msecsSinceStartOfDay() : 0));
 }
 
-int ReadingListModel::addRow(const ReadingRow &row, const Timestamp &time)
+int ReadingListModel::addRow(const Reading &row, const Timestamp &time)
 {
     const int n = count_;
     beginInsertRows(QModelIndex(), n, n);
@@ -39,12 +39,12 @@ int ReadingListModel::addRow(const ReadingRow &row, const Timestamp &time)
     return n;
 }
 
-void ReadingListModel::replaceRows(const std::function<bool(ReadingRow &, Timestamp &)> &next)
+void ReadingListModel::replaceRows(const std::function<bool(Reading &, Timestamp &)> &next)
 {
     beginResetModel();
     chunks_.clear();
     count_ = 0;
-    ReadingRow row;
+    Reading row;
     Timestamp time;
     while (next(row, time)) {
         if (count_ % kChunkRows == 0)
@@ -65,9 +65,9 @@ const ReadingListModel::Stored &ReadingListModel::stored(int row) const
     return (*chunks_[row / kChunkRows])[row % kChunkRows];
 }
 
-const ReadingRow &ReadingListModel::reading(int row) const
+const Reading &ReadingListModel::reading(int row) const
 {
-    static const ReadingRow none{};
+    static const Reading none{};
     if (row < 0 || row >= count_)
         return none;
     return stored(row).reading;
@@ -88,7 +88,7 @@ QString ReadingListModel::cellText(int row, int column) const
     return cellTextOf(row, s.reading, s.time, column);
 }
 
-QString ReadingListModel::cellTextOf(int seq, const ReadingRow &r, const Timestamp &time, int column)
+QString ReadingListModel::cellTextOf(int seq, const Reading &r, const Timestamp &time, int column)
 {
     switch (column) {
     case 0:
@@ -104,11 +104,11 @@ QString ReadingListModel::cellTextOf(int seq, const ReadingRow &r, const Timesta
     case 4:
         return humidityText(r.humidity);
     case 5:
-        return dewWetText(r.dewWet);
+        return markerText(r.marker);
     case 6:
-        return temperatureText(r.temperature, r.fahrenheit == 1);
+        return temperatureText(r.temperature, r.fahrenheit);
     case 7:
-        return temperatureUnitSign(r.fahrenheit == 1);
+        return temperatureUnitSign(r.fahrenheit);
     }
     return {};
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The rows of the reading list: each kept compactly as its ReadingRow and
+// The rows of the reading list: each kept compactly as its Reading and
 // full timestamp, with the cell texts made on demand. The window shows it in a
 // table view; the headless recorder uses it alone. Its public face for the
 // exports and RESET is itemCount(), cellText() and deleteAll().
@@ -29,25 +29,25 @@ public:
 
     // Appends a row stamped with `time` (the PC's clock when the row is
     // added); returns its index.
-    int addRow(const ReadingRow &row, const Timestamp &time);
+    int addRow(const Reading &row, const Timestamp &time);
     // The same with only a time of day (kept on 1970-01-01, UTC).
-    int addRow(const ReadingRow &row, QTime timeOfDay);
+    int addRow(const Reading &row, QTime timeOfDay);
 
     // Replaces every row with those `next` yields until it returns false, as
     // one reset: a reopened recording of a million rows reaches the views as
     // one change rather than a million.
-    void replaceRows(const std::function<bool(ReadingRow &row, Timestamp &time)> &next);
+    void replaceRows(const std::function<bool(Reading &row, Timestamp &time)> &next);
 
     int itemCount() const;
     QString cellText(int row, int column) const;
     void deleteAll();
 
-    const ReadingRow &reading(int row) const;
+    const Reading &reading(int row) const;
     Timestamp timestamp(int row) const;
 
     // The text of `column` for a row numbered `seq`: the one rule by which
     // the list, the exports and every output of a row make its cells.
-    static QString cellTextOf(int seq, const ReadingRow &r, const Timestamp &time, int column);
+    static QString cellTextOf(int seq, const Reading &r, const Timestamp &time, int column);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -63,7 +63,7 @@ signals:
 
 private:
     struct Stored {
-        ReadingRow reading;
+        Reading reading;
         Timestamp time;
     };
     static constexpr int kChunkRows = 4096;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Recorder.h"
 
-#include "Decode.h"
+#include "Frame.h"
 #include "OutputOptions.h"
 #include "Simulator.h"
 #include "StdoutFormats.h"
@@ -161,7 +161,7 @@ void Recorder::onSample()
         return;
     RowRecord record;
     record.frame = store_->newest();
-    record.reading = toRow(decodeFrame(record.frame));
+    record.reading = decodeFrame(record.frame);
     record.time = Timestamp::now();
     record.seq = model_.addRow(record.reading, record.time);
     acquisition_.clearPending();

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Simulator.h"
 
-#include "FrameAssembler.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,40 +13,6 @@
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
-
-std::uint16_t packBcd(unsigned value)
-{
-    value %= 10000;
-    return static_cast<std::uint16_t>((value / 1000) << 12 | (value / 100 % 10) << 8 |
-                                      (value / 10 % 10) << 4 | (value % 10));
-}
-
-SampleFrame wireFrame(const FrameFields &f)
-{
-    SampleFrame frame;
-    frame.bytes[0] = SampleFrame::kSync1;
-    frame.bytes[1] = SampleFrame::kSync2;
-    frame.bytes[frame_field::statusA] = static_cast<std::uint8_t>(
-        (static_cast<unsigned>(f.quantity) & 0x07) | (f.fahrenheit ? 0x08 : 0) |
-        (f.areaInFeet ? 0x10 : 0) | (static_cast<unsigned>(f.derived) & 0x07) << 5);
-    const unsigned range = f.multiplier == 100 ? 0x80 : f.multiplier == 10 ? 0x40 : 0;
-    frame.bytes[frame_field::statusB] = static_cast<std::uint8_t>(
-        range | (f.unit & 0x07u) << 2 | (static_cast<unsigned>(f.hold) & 0x03));
-    frame.setU16(frame_field::humidity, f.humidity);
-    frame.setU16(frame_field::temperature, static_cast<std::uint16_t>(f.temperature + 300));
-    frame.setU16(frame_field::reading, f.reading);
-    frame.setU16(frame_field::speed, f.speed);
-    frame.setU16(frame_field::spare, f.spare);
-    frame.setU16(frame_field::area, packBcd(f.area));
-    return frame;
-}
-
-SampleFrame storedFrame(const FrameFields &fields)
-{
-    SampleFrame frame = wireFrame(fields);
-    correctTemperature(frame);
-    return frame;
-}
 
 namespace {
 

@@ -4,7 +4,7 @@
 // port code runs exactly as it does with a USB adapter. Used by --demo and by
 // the tests. Plain C++ and POSIX; no Qt.
 
-#include "SampleFrame.h"
+#include "Frame.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -14,36 +14,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-// One frame in readable form. The enumerations carry the codes as the
-// instrument sends them; any other code can be cast in to test decoding.
-struct FrameFields {
-    enum class Quantity : std::uint8_t { WindSpeed = 0, Neither = 1, AirFlow = 2 };
-    enum class Derived : std::uint8_t { None = 0, DewPoint = 1, WetBulb = 2 };
-    enum class Hold : std::uint8_t { Current = 0, Max = 1, Min = 2 };
-
-    Quantity quantity = Quantity::WindSpeed; // status A bits 2-0
-    bool fahrenheit = false;                 // status A bit 3
-    bool areaInFeet = false;                 // status A bit 4
-    Derived derived = Derived::None;         // status A bits 7-5
-    int multiplier = 1;                      // status B: 100 -> bit 7, 10 -> bit 6, else none
-    std::uint8_t unit = 0;                   // status B bits 4-2 (0-7)
-    Hold hold = Hold::Current;               // status B bits 1-0
-    std::uint16_t humidity = 0;              // tenths of %RH
-    int temperature = 0;                     // tenths of °C; the wire carries it + 300
-    std::uint16_t reading = 0;               // unit steps, before the multiplier
-    std::uint16_t speed = 0;                 // hundredths of m/s
-    std::uint16_t spare = 0;
-    unsigned area = 0;                       // thousandths of m² or ft², 0-9999, sent as BCD
-};
-
-// Four decimal digits (value mod 10000) as packed BCD, thousands highest.
-std::uint16_t packBcd(unsigned value);
-
-// The 16 bytes as the instrument sends them.
-SampleFrame wireFrame(const FrameFields &fields);
-// The same frame as the store keeps it (temperature corrected).
-SampleFrame storedFrame(const FrameFields &fields);
 
 class Simulator {
 public:

@@ -20,7 +20,7 @@ class ListTable : public QTableView {
 public:
     using QTableView::QTableView;
 
-    void appendRow(ReadingListModel &model, const ReadingRow &row, const Timestamp &time)
+    void appendRow(ReadingListModel &model, const Reading &row, const Timestamp &time)
     {
         const int before = model.itemCount();
         // Only when the view last laid out exactly the rows before this one:
@@ -91,14 +91,14 @@ void Clist::initialUpdate(QSize client)
     QTimer::singleShot(200, this, [this] { update(); });
 }
 
-void Clist::replaceRows(const std::function<bool(ReadingRow &, Timestamp &)> &next)
+void Clist::replaceRows(const std::function<bool(Reading &, Timestamp &)> &next)
 {
     model_.replaceRows(next);
     if (table_)
         table_->scrollToBottom();
 }
 
-void Clist::addRow(const ReadingRow &row, const Timestamp &time)
+void Clist::addRow(const Reading &row, const Timestamp &time)
 {
     if (table_)
         static_cast<ListTable *>(table_)->appendRow(model_, row, time);

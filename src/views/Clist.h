@@ -19,14 +19,14 @@ public:
     void initialUpdate(QSize client);
 
     // Appends a row stamped with the PC's local time of day.
-    void addRow(const ReadingRow &row, const Timestamp &time = Timestamp::now());
+    void addRow(const Reading &row, const Timestamp &time = Timestamp::now());
 
     // The face the exports and RESET use.
     int itemCount() const { return model_.itemCount(); }
     QString cellText(int row, int column) const { return model_.cellText(row, column); }
     void deleteAll() { model_.deleteAll(); }
     // Replaces every row (a reopened recording) and shows the newest.
-    void replaceRows(const std::function<bool(ReadingRow &row, Timestamp &time)> &next);
+    void replaceRows(const std::function<bool(Reading &row, Timestamp &time)> &next);
 
     const ReadingListModel &model() const { return model_; }
     QTableView *table() const { return table_; }

@@ -4,7 +4,7 @@
 #include "BmpFile.h"
 #include "Clist.h"
 #include "ControlIds.h"
-#include "Decode.h"
+#include "Frame.h"
 #include "Dialogs.h"
 #include "DisplayText.h"
 #include "Fonts.h"
@@ -232,7 +232,7 @@ void Cwave::onSampleTimer()
     showLatestReading();
     RowRecord row;
     row.frame = store_.newest();
-    row.reading = toRow(latest_);
+    row.reading = latest_;
     row.time = Timestamp::now();
     if (list_) {
         list_->addRow(row.reading, row.time);
@@ -250,7 +250,7 @@ void Cwave::showLatestReading()
 {
     latest_ = decodeFrame(store_.newest());
     setBoxText(humidityBox_, humidityBoxText(latest_.humidity));
-    setBoxText(temperatureBox_, temperatureBoxText(latest_.temperature, latest_.fahrenheit == 1));
+    setBoxText(temperatureBox_, temperatureBoxText(latest_.temperature, latest_.fahrenheit));
     update();
 }
 
@@ -273,7 +273,7 @@ void Cwave::resetRecording()
     // RESET promises an empty recording: a frame that waits for its row is
     // from before it, and goes with the store.
     acquisition_.emptyStore();
-    latest_ = LatestReading{};
+    latest_ = Reading{};
     pages_ = PageState{};
     resumeAfterExport = 0;
     update();
@@ -330,16 +330,16 @@ void Cwave::drawReadoutPanel(QPainter &p)
     p.setBackgroundMode(Qt::OpaqueMode);
     p.setBackground(kPanelColour);
 
-    if (latest_.mode == quantity::windSpeed || latest_.mode == quantity::airFlow) {
+    if (latest_.mode == Quantity::speed || latest_.mode == Quantity::flow) {
         drawTextAt(p, 0, 0,
-                   latest_.mode == quantity::windSpeed ? QStringLiteral("Wind Value") : QStringLiteral("Wind Flow"));
+                   latest_.mode == Quantity::speed ? QStringLiteral("Wind Value") : QStringLiteral("Wind Flow"));
         drawTextAt(p, 120, unitLabelTop, unitName(latest_.mode, latest_.unit));
         setBoxText(valueBox_, valueText(latest_.mode, latest_.unit, latest_.value));
     }
     setBoxText(holdBox_, holdText(latest_.hold));
 
     drawTextAt(p, 0, 70, QStringLiteral("Temp"));
-    drawTextAt(p, 50, unitLabelTop + 70, temperatureUnitSign(latest_.fahrenheit == 1));
+    drawTextAt(p, 50, unitLabelTop + 70, temperatureUnitSign(latest_.fahrenheit));
     drawTextAt(p, 80, 70, QStringLiteral("Hum"));
     drawTextAt(p, 130, 90, QStringLiteral("%RH"));
     drawTextAt(p, 200, 70, QStringLiteral("Mode"));

@@ -60,7 +60,7 @@ public:
     void resumeFromExport();
 
     bool isRunning() const { return acquisition_.isOpen(); }
-    const LatestReading &latest() const { return latest_; }
+    const Reading &latest() const { return latest_; }
     const PageState &pages() const { return pages_; }
     Acquisition &acquisition() { return acquisition_; }
     QSize clientSize() const { return {width_, height_}; }
@@ -115,7 +115,7 @@ private:
     QComboBox *periodBox_ = nullptr;
     QComboBox *portBox_ = nullptr;
     Acquisition acquisition_;
-    LatestReading latest_;
+    Reading latest_;
     GraphStyle style_;
     PageState pages_;
     // The export paused a run that was waiting for its unplugged adapter:

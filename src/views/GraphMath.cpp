@@ -2,7 +2,7 @@
 #include "GraphMath.h"
 
 #include "DisplayText.h"
-#include "SampleFrame.h"
+#include "Frame.h"
 
 #include <algorithm>
 #include <cmath>
@@ -81,9 +81,9 @@ QString pageText(const PageState &pages)
 
 // ---- Scales ----------------------------------------------------------------
 
-bool graphShowsAirFlow(const LatestReading &latest) { return latest.mode == quantity::airFlow; }
+bool graphShowsAirFlow(const Reading &latest) { return latest.mode == Quantity::flow; }
 
-std::uint8_t graphUnitIndex(const LatestReading &latest)
+std::uint8_t graphUnitIndex(const Reading &latest)
 {
     const int units = graphShowsAirFlow(latest) ? kFlowUnits : kWindUnits;
     return latest.unit < units ? latest.unit : 0;
@@ -98,7 +98,7 @@ double flowFullScale(std::uint8_t flowUnit, bool areaInFeet)
 
 // ---- Titles and labels -----------------------------------------------------
 
-QString leftTitle(const LatestReading &latest)
+QString leftTitle(const Reading &latest)
 {
     const std::uint8_t u = graphUnitIndex(latest);
     if (graphShowsAirFlow(latest))
@@ -106,13 +106,13 @@ QString leftTitle(const LatestReading &latest)
     return QStringLiteral("Wind Value(") + QString::fromUtf16(windUnitNames[u]) + QLatin1Char(')');
 }
 
-QString leftLabel(const LatestReading &latest, int i)
+QString leftLabel(const Reading &latest, int i)
 {
     const std::uint8_t u = graphUnitIndex(latest);
     if (graphShowsAirFlow(latest)) {
         // The full scale goes through single precision first, as the
         // instrument's own scale does.
-        const float step = static_cast<float>(flowFullScale(u, latest.areaInFeet == 1)) / 10;
+        const float step = static_cast<float>(flowFullScale(u, latest.areaInFeet)) / 10;
         return QString::asprintf("%d", static_cast<int>(step * static_cast<float>(i)));
     }
     if (u == kFeetPerMinuteUnit)
@@ -167,10 +167,10 @@ int speedY(std::uint16_t speed)
     return kPlotBottom - (v * kPlotHeight) / 40;
 }
 
-FlowScale flowScaleOf(const LatestReading &latest, std::uint32_t firstAreaBcd)
+FlowScale flowScaleOf(const Reading &latest, std::uint32_t firstAreaBcd)
 {
     const std::uint8_t u = graphUnitIndex(latest);
-    const bool feet = latest.areaInFeet == 1;
+    const bool feet = latest.areaInFeet;
     return {areaValue(firstAreaBcd), airFlowFactor(u, feet), flowFullScale(u, feet)};
 }
 

@@ -52,9 +52,9 @@ QString pageText(const PageState &pages);
 // ---- Scales ----------------------------------------------------------------
 
 // Mode 1 draws air flow; every other mode draws wind speed.
-bool graphShowsAirFlow(const LatestReading &latest);
+bool graphShowsAirFlow(const Reading &latest);
 // The unit index of the scale: the reading's unit when its table has it, else 0.
-std::uint8_t graphUnitIndex(const LatestReading &latest);
+std::uint8_t graphUnitIndex(const Reading &latest);
 // Wind full scale by unit index: 40 m/s in that unit, truncated (0 beyond the table).
 std::uint32_t windFullScale(std::uint8_t unit);
 // Flow full scale: the flow at 40 m/s through 10 area units.
@@ -64,8 +64,8 @@ double flowFullScale(std::uint8_t flowUnit, bool areaInFeet);
 // Label i counts from the bottom of its axis (0 … 10); sample label k from the
 // left (0 … 10).
 
-QString leftTitle(const LatestReading &latest);
-QString leftLabel(const LatestReading &latest, int i);
+QString leftTitle(const Reading &latest);
+QString leftLabel(const Reading &latest, int i);
 QString temperatureTitle(bool fahrenheit);
 QString temperatureLabel(bool fahrenheit, int i);
 QString humidityTitle();
@@ -90,6 +90,6 @@ struct FlowScale {
     double factor = 0;
     double fullScale = 0; // F
 };
-FlowScale flowScaleOf(const LatestReading &latest, std::uint32_t firstAreaBcd);
+FlowScale flowScaleOf(const Reading &latest, std::uint32_t firstAreaBcd);
 // Point 0 limits the speed to 40 m/s; later points limit the flow to F.
 int flowY(const FlowScale &scale, std::uint16_t speed, bool firstPoint);

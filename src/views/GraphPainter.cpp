@@ -111,10 +111,10 @@ void drawGroup(QPainter &p, const TextGroup &group, const QFont &font, const QCo
 
 std::uint64_t pageKey(const PageState &pages) { return (std::uint64_t{pages.currentPage} << 32) | pages.pageCount; }
 
-std::uint64_t leftScaleKey(const LatestReading &latest)
+std::uint64_t leftScaleKey(const Reading &latest)
 {
     return (graphShowsAirFlow(latest) ? 0x10000u : 0u) | (std::uint64_t{graphUnitIndex(latest)} << 8) |
-           (graphShowsAirFlow(latest) && latest.areaInFeet == 1 ? 1u : 0u);
+           (graphShowsAirFlow(latest) && latest.areaInFeet ? 1u : 0u);
 }
 
 } // namespace
@@ -134,7 +134,7 @@ GraphStyle makeGraphStyle()
     return style;
 }
 
-void drawGraph(QImage &backBuffer, const SampleStore &store, const PageState &pages, const LatestReading &latest,
+void drawGraph(QImage &backBuffer, const SampleStore &store, const PageState &pages, const Reading &latest,
                const GraphStyle &style)
 {
     if (backBuffer.isNull())
@@ -186,7 +186,7 @@ void drawGraph(QImage &backBuffer, const SampleStore &store, const PageState &pa
             [&](int i) { return std::pair{QPoint(kLeftLabelsLeft, axisLabelTop(i)), leftLabel(latest, i)}; });
     drawGroup(p, texts.leftLabels, style.axisFont, kRed);
 
-    const bool fahrenheit = latest.fahrenheit == 1;
+    const bool fahrenheit = latest.fahrenheit;
     refresh(texts.temperatureTitle, fahrenheit, style.titleFont, 1,
             [&](int) { return std::pair{kTemperatureTitleAt, temperatureTitle(fahrenheit)}; });
     drawGroup(p, texts.temperatureTitle, style.titleFont, kGreen);

@@ -38,5 +38,5 @@ GraphStyle makeGraphStyle();
 
 // Composes the graph into (0, 0)..(W, H - H/3) of `backBuffer` (W × H,
 // Format_RGB32); the caller copies that block to the view at (0, H/3).
-void drawGraph(QImage &backBuffer, const SampleStore &store, const PageState &pages, const LatestReading &latest,
+void drawGraph(QImage &backBuffer, const SampleStore &store, const PageState &pages, const Reading &latest,
                const GraphStyle &style);

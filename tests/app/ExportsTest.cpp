@@ -26,7 +26,7 @@ struct Exports : ::testing::Test {
     void addRows(int n)
     {
         for (int i = 0; i < n; ++i) {
-            ReadingRow r;
+            Reading r;
             r.humidity = 456;
             r.temperature = 235;
             r.value = std::uint32_t(100 + i);

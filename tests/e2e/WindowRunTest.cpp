@@ -7,7 +7,7 @@
 #include "CommandIds.h"
 #include "ControlIds.h"
 #include "Cwave.h"
-#include "Decode.h"
+#include "Frame.h"
 #include "DisplayText.h"
 #include "ProcSelf.h"
 #include "ScriptedDialogs.h"
@@ -82,11 +82,11 @@ TEST_F(WindowRun, RowsArriveAtThePeriodWithTheFramesTextsAndStopEndsThem)
     ASSERT_GE(int(store.sampleCount()), rows);
     const std::vector<SampleFrame> sent = simulator.sentFrames();
     for (int i = 0; i < rows; ++i) {
-        const LatestReading r = decodeFrame(store.slot(std::uint32_t(i)));
+        const Reading r = decodeFrame(store.slot(std::uint32_t(i)));
         EXPECT_EQ(list().cellText(i, 0), QString::number(i));
         EXPECT_EQ(list().cellText(i, 2), valueText(r.mode, r.unit, r.value));
         EXPECT_EQ(list().cellText(i, 4), humidityText(r.humidity));
-        EXPECT_EQ(list().cellText(i, 6), temperatureText(r.temperature, r.fahrenheit == 1));
+        EXPECT_EQ(list().cellText(i, 6), temperatureText(r.temperature, r.fahrenheit));
         SampleFrame wire = store.slot(std::uint32_t(i));
         wire.setU16(frame_field::temperature, std::uint16_t(wire.u16(frame_field::temperature) + 300));
         EXPECT_NE(std::find_if(sent.begin(), sent.end(), [&](const SampleFrame &f) { return f.bytes == wire.bytes; }),

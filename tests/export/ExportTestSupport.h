@@ -17,17 +17,17 @@
 
 namespace export_test {
 
-inline ReadingRow reading(std::uint8_t mode, std::uint8_t unit, std::uint32_t value, std::uint32_t humidity,
-                          std::int16_t temperature, std::uint8_t fahrenheit = 0, std::uint8_t dewWet = 0)
+inline Reading reading(Quantity mode, std::uint8_t unit, std::uint32_t value, std::uint16_t humidity,
+                       std::int16_t temperature, bool fahrenheit = false, Marker marker = Marker::none)
 {
-    ReadingRow r;
+    Reading r;
     r.mode = mode;
     r.unit = unit;
     r.value = value;
     r.humidity = humidity;
     r.temperature = temperature;
     r.fahrenheit = fahrenheit;
-    r.dewWet = dewWet;
+    r.marker = marker;
     return r;
 }
 
@@ -35,8 +35,9 @@ inline ReadingRow reading(std::uint8_t mode, std::uint8_t unit, std::uint32_t va
 inline void fillRows(ReadingListModel &m, int n)
 {
     for (int i = 0; i < n; ++i)
-        m.addRow(reading(std::uint8_t(i % 3 == 2 ? 1 : 0), std::uint8_t(i % 3), std::uint32_t(i * 7), std::uint32_t(i % 1000),
-                         std::int16_t(i % 600 - 200), std::uint8_t(i % 2), std::uint8_t(i % 4)),
+        m.addRow(reading(i % 3 == 2 ? Quantity::flow : Quantity::speed, std::uint8_t(i % 3), std::uint32_t(i * 7),
+                         std::uint16_t(i % 1000), std::int16_t(i % 600 - 200), i % 2 == 1,
+                         i % 4 == 1 ? Marker::dewPoint : i % 4 == 2 ? Marker::wetBulb : Marker::none),
                  QTime(i / 3600 % 24, i / 60 % 60, i % 60));
 }
 

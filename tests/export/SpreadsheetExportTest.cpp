@@ -201,7 +201,7 @@ TEST_F(SpreadsheetExport, ListThatFillsTheSheetExactly)
     // Header and data take every row; the formatting stops at the grid's end.
     ReadingListModel m;
     for (int i = 0; i < kMaxSpreadsheetRows; ++i)
-        m.addRow(reading(quantity::windSpeed, 3, std::uint32_t(i), 1, 1), QTime(1, 1, 1));
+        m.addRow(reading(Quantity::speed, 3, std::uint32_t(i), 1, 1), QTime(1, 1, 1));
     const ExportResult r = exportSpreadsheet(m, path("full.xls"), hooks);
     ASSERT_TRUE(r.ok) << qPrintable(r.error);
     EXPECT_EQ(statuses.last(), "save excel file successfully");

@@ -13,7 +13,7 @@ QString spaces(int n) { return QString(n, u' '); }
 
 ReadingListModel &exampleList(ReadingListModel &m)
 {
-    m.addRow(reading(quantity::windSpeed, 0, 123, 456, 235), QTime(10, 5, 7));
+    m.addRow(reading(Quantity::speed, 0, 123, 456, 235), QTime(10, 5, 7));
     return m;
 }
 
@@ -50,7 +50,7 @@ TEST(TextLine, LongRowIndexKeepsItsEightSpaces)
 {
     ReadingListModel m;
     for (int i = 0; i < 12346; ++i)
-        m.addRow(reading(quantity::neither, 0, 0, 0, 0), QTime(0, 0, 0));
+        m.addRow(reading(Quantity::none, 0, 0, 0, 0), QTime(0, 0, 0));
     EXPECT_TRUE(textLine(m, 12345).startsWith("12345" + spaces(8) + "00:00:00" + spaces(8) + spaces(20) + "0.0"));
 }
 

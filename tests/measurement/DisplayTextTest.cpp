@@ -7,9 +7,9 @@
 
 namespace {
 
-constexpr std::uint8_t windSpeed = quantity::windSpeed;
-constexpr std::uint8_t flow = quantity::airFlow;
-constexpr std::uint8_t neither = quantity::neither;
+constexpr Quantity windSpeed = Quantity::speed;
+constexpr Quantity flow = Quantity::flow;
+constexpr Quantity neither = Quantity::none;
 
 TEST(UnitTables, NamesAndDivisors)
 {
@@ -92,14 +92,12 @@ TEST(OtherTexts, SignsMarkersAndHold)
 {
     EXPECT_EQ(temperatureUnitSign(false), QString(QChar(0x2103)));
     EXPECT_EQ(temperatureUnitSign(true), QString(QChar(0x2109)));
-    EXPECT_EQ(dewWetText(1), "DP");
-    EXPECT_EQ(dewWetText(2), "WB");
-    EXPECT_TRUE(dewWetText(0).isEmpty());
-    EXPECT_TRUE(dewWetText(3).isEmpty());
-    EXPECT_EQ(holdText(1), "MAX");
-    EXPECT_EQ(holdText(2), "MIN");
-    EXPECT_EQ(holdText(0), "Current");
-    EXPECT_EQ(holdText(3), "Current");
+    EXPECT_EQ(markerText(Marker::dewPoint), "DP");
+    EXPECT_EQ(markerText(Marker::wetBulb), "WB");
+    EXPECT_TRUE(markerText(Marker::none).isEmpty());
+    EXPECT_EQ(holdText(Hold::max), "MAX");
+    EXPECT_EQ(holdText(Hold::min), "MIN");
+    EXPECT_EQ(holdText(Hold::current), "Current");
 }
 
 TEST(OtherTexts, TimeOfDayTwoDigitsEach)

@@ -6,10 +6,10 @@
 
 namespace {
 
-ReadingRow windRow(std::uint32_t value, std::uint32_t humidity, std::int16_t temperature)
+Reading windRow(std::uint32_t value, std::uint32_t humidity, std::int16_t temperature)
 {
-    ReadingRow r;
-    r.mode = quantity::windSpeed;
+    Reading r;
+    r.mode = Quantity::speed;
     r.unit = 0;
     r.value = value;
     r.humidity = humidity;
@@ -43,13 +43,13 @@ TEST(ReadingList, RowTexts)
     m.addRow(windRow(123, 456, 235), QTime(10, 5, 7));
     EXPECT_EQ(rowTexts(m, 0), QStringList({"0", "10:05:07", "1.23", "m/s", "45.6", "", "23.5", QString(QChar(0x2103))}));
 
-    ReadingRow f;
-    f.mode = quantity::airFlow;
+    Reading f;
+    f.mode = Quantity::flow;
     f.unit = 1;
     f.value = 5;
     f.temperature = -125;
     f.fahrenheit = 1;
-    f.dewWet = 2;
+    f.marker = Marker::wetBulb;
     m.addRow(f, QTime(9, 5, 3));
     EXPECT_EQ(rowTexts(m, 1), QStringList({"1", "09:05:03", "0.05", "CMS", "0.0", "WB", "9.5", QString(QChar(0x2109))}));
 }
@@ -57,7 +57,7 @@ TEST(ReadingList, RowTexts)
 TEST(ReadingList, FieldRulesOfTheCells)
 {
     ReadingListModel m;
-    ReadingRow r = windRow(1234, 0, 235);
+    Reading r = windRow(1234, 0, 235);
     r.unit = 3;
     r.fahrenheit = 1;
     m.addRow(r, QTime(0, 0, 0));
@@ -66,10 +66,7 @@ TEST(ReadingList, FieldRulesOfTheCells)
     EXPECT_EQ(m.cellText(0, 3), "ft/m");
     EXPECT_EQ(m.cellText(0, 6), "74.3");
 
-    // Only 1 means Fahrenheit; only 1 and 2 are markers.
     r = windRow(0, 0, -125);
-    r.fahrenheit = 2;
-    r.dewWet = 3;
     m.addRow(r, QTime(12, 0, 0));
     EXPECT_EQ(m.cellText(1, 6), "-12.5");
     EXPECT_EQ(m.cellText(1, 7), QString(QChar(0x2103)));
@@ -77,12 +74,12 @@ TEST(ReadingList, FieldRulesOfTheCells)
 
     // No quantity: value and unit stay empty, the rest is filled.
     r = windRow(1234, 456, 235);
-    r.mode = quantity::neither;
+    r.mode = Quantity::none;
     m.addRow(r, QTime(23, 59, 59));
     EXPECT_EQ(rowTexts(m, 2), QStringList({"2", "23:59:59", "", "", "45.6", "", "23.5", QString(QChar(0x2103))}));
 
     // A unit beyond the table: nothing read out of it.
-    r.mode = quantity::airFlow;
+    r.mode = Quantity::flow;
     r.unit = 5;
     m.addRow(r, QTime(1, 2, 3));
     EXPECT_TRUE(m.cellText(3, 2).isEmpty());

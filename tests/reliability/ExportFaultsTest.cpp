@@ -247,7 +247,7 @@ TEST_F(ExportFaults, AListLongerThanASheetGoesOnInASecondSheet)
     // inserts do not each relayout it.
     QAbstractItemModel *model = list().table()->model();
     list().table()->setModel(nullptr);
-    ReadingRow r;
+    Reading r;
     r.multiplier = 1;
     r.humidity = 456;
     r.temperature = 235;

@@ -3,7 +3,7 @@
 // Frames as tests compare them: their bytes, and what a store holds.
 
 #include "FrameAssembler.h"
-#include "SampleFrame.h"
+#include "Frame.h"
 #include "SampleStore.h"
 
 #include <cstddef>

@@ -16,13 +16,13 @@
 
 namespace {
 
-ReadingRow row(std::uint32_t humidity, std::int16_t temperature)
+Reading row(std::uint32_t humidity, std::int16_t temperature)
 {
-    ReadingRow r;
+    Reading r;
     r.humidity = humidity;
     r.temperature = temperature;
     r.value = 123;
-    r.mode = 0;
+    r.mode = Quantity::speed;
     r.unit = 0;
     r.multiplier = 1;
     return r;

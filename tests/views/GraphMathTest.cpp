@@ -14,12 +14,12 @@ QStringList labels(auto label)
     return out;
 }
 
-LatestReading reading(std::uint8_t mode, std::uint8_t unit, bool feet = false)
+Reading reading(Quantity mode, std::uint8_t unit, bool feet = false)
 {
-    LatestReading r;
+    Reading r;
     r.mode = mode;
     r.unit = unit;
-    r.areaInFeet = feet ? 1 : 0;
+    r.areaInFeet = feet;
     return r;
 }
 
@@ -83,11 +83,11 @@ TEST(GraphPages, PointsOfAPageAreTheStoredOnesUpToTheNextPagesFirst)
 
 TEST(GraphScale, UnitIndexFallsBackToTheFirstUnit)
 {
-    EXPECT_EQ(graphUnitIndex(reading(quantity::airFlow, 2)), 2);
-    EXPECT_EQ(graphUnitIndex(reading(quantity::airFlow, 3)), 0);
-    EXPECT_EQ(graphUnitIndex(reading(quantity::windSpeed, 5)), 5);
-    EXPECT_EQ(graphUnitIndex(reading(quantity::windSpeed, 6)), 0);
-    EXPECT_EQ(graphUnitIndex(reading(quantity::neither, 4)), 4);
+    EXPECT_EQ(graphUnitIndex(reading(Quantity::flow, 2)), 2);
+    EXPECT_EQ(graphUnitIndex(reading(Quantity::flow, 3)), 0);
+    EXPECT_EQ(graphUnitIndex(reading(Quantity::speed, 5)), 5);
+    EXPECT_EQ(graphUnitIndex(reading(Quantity::speed, 6)), 0);
+    EXPECT_EQ(graphUnitIndex(reading(Quantity::none, 4)), 4);
     EXPECT_DOUBLE_EQ(flowFullScale(0, true), 2229.67296);
     EXPECT_DOUBLE_EQ(flowFullScale(1, true), 37.161216);
     EXPECT_NEAR(flowFullScale(2, true), 78740.15748, 1e-6);
@@ -98,10 +98,10 @@ TEST(GraphScale, UnitIndexFallsBackToTheFirstUnit)
 
 TEST(GraphLabels, Titles)
 {
-    EXPECT_EQ(leftTitle(reading(quantity::airFlow, 1)), "Wind Flow(CMS)");
-    EXPECT_EQ(leftTitle(reading(quantity::windSpeed, 0)), "Wind Value(m/s)");
-    EXPECT_EQ(leftTitle(reading(quantity::neither, 5)), "Wind Value(knots)");
-    EXPECT_EQ(leftTitle(reading(quantity::airFlow, 7)), "Wind Flow(CMM)");
+    EXPECT_EQ(leftTitle(reading(Quantity::flow, 1)), "Wind Flow(CMS)");
+    EXPECT_EQ(leftTitle(reading(Quantity::speed, 0)), "Wind Value(m/s)");
+    EXPECT_EQ(leftTitle(reading(Quantity::none, 5)), "Wind Value(knots)");
+    EXPECT_EQ(leftTitle(reading(Quantity::flow, 7)), "Wind Flow(CMM)");
     EXPECT_EQ(temperatureTitle(false), QString::fromUtf8("(℃)Temp"));
     EXPECT_EQ(temperatureTitle(true), QString::fromUtf8("(℉)Temp"));
     EXPECT_EQ(humidityTitle(), "RH(%)");
@@ -109,15 +109,15 @@ TEST(GraphLabels, Titles)
 
 TEST(GraphLabels, LeftAxisByModeAndUnit)
 {
-    auto left = [](LatestReading r) { return labels([&](int i) { return leftLabel(r, i); }); };
-    EXPECT_EQ(left(reading(quantity::windSpeed, 3)).join(' '), "0 787 1574 2361 3148 3935 4722 5509 6296 7083 7870");
-    EXPECT_EQ(left(reading(quantity::airFlow, 1, true)).join(' '), "0 3 7 11 14 18 22 26 29 33 37");
-    EXPECT_EQ(left(reading(quantity::windSpeed, 0)).join(' '),
+    auto left = [](Reading r) { return labels([&](int i) { return leftLabel(r, i); }); };
+    EXPECT_EQ(left(reading(Quantity::speed, 3)).join(' '), "0 787 1574 2361 3148 3935 4722 5509 6296 7083 7870");
+    EXPECT_EQ(left(reading(Quantity::flow, 1, true)).join(' '), "0 3 7 11 14 18 22 26 29 33 37");
+    EXPECT_EQ(left(reading(Quantity::speed, 0)).join(' '),
               "0.00 4.00 8.00 12.00 16.00 20.00 24.00 28.00 32.00 36.00 40.00");
-    EXPECT_EQ(left(reading(quantity::neither, 1))[10], "144.00");
-    EXPECT_EQ(left(reading(quantity::windSpeed, 2))[3], "26.70");
-    EXPECT_EQ(left(reading(quantity::airFlow, 2, false))[10], "847552");
-    EXPECT_EQ(left(reading(quantity::airFlow, 0, true))[10], "2229");
+    EXPECT_EQ(left(reading(Quantity::none, 1))[10], "144.00");
+    EXPECT_EQ(left(reading(Quantity::speed, 2))[3], "26.70");
+    EXPECT_EQ(left(reading(Quantity::flow, 2, false))[10], "847552");
+    EXPECT_EQ(left(reading(Quantity::flow, 0, true))[10], "2229");
 }
 
 TEST(GraphLabels, TemperatureHumidityAndSampleAxes)
@@ -153,7 +153,7 @@ TEST(GraphHeights, ClampedToTheirScales)
 
 TEST(GraphHeights, FlowLimitsSpeedAtTheFirstPointAndFlowAfterIt)
 {
-    LatestReading cms = reading(quantity::airFlow, 1);
+    Reading cms = reading(Quantity::flow, 1);
     const FlowScale small = flowScaleOf(cms, 0x1234); // 1.234 m²
     EXPECT_DOUBLE_EQ(small.area, 1.234);
     EXPECT_EQ(flowY(small, 2500, true), 270);
@@ -165,6 +165,6 @@ TEST(GraphHeights, FlowLimitsSpeedAtTheFirstPointAndFlowAfterIt)
     EXPECT_EQ(flowY(large, 6000, true), 31);
     EXPECT_EQ(flowY(large, 6000, false), 30);
 
-    const FlowScale feet = flowScaleOf(reading(quantity::airFlow, 0, true), 0x0500);
+    const FlowScale feet = flowScaleOf(reading(Quantity::flow, 0, true), 0x0500);
     EXPECT_EQ(flowY(feet, 1000, false), 287);
 }

@@ -40,7 +40,7 @@ class GraphPainting : public ::testing::Test {
 protected:
     std::unique_ptr<SampleStore> store = std::make_unique<SampleStore>();
     PageState pages;
-    LatestReading latest;
+    Reading latest;
     GraphStyle style = makeGraphStyle();
     QImage image{W, H, QImage::Format_RGB32};
 
@@ -149,7 +149,7 @@ TEST_F(GraphPainting, CachedTextsFollowScalesAndPages)
     EXPECT_TRUE(sameAsFresh());
     latest.unit = 3;
     EXPECT_TRUE(sameAsFresh());
-    latest.mode = quantity::airFlow;
+    latest.mode = Quantity::flow;
     latest.unit = 1;
     latest.areaInFeet = 1;
     latest.fahrenheit = 1;
@@ -193,7 +193,7 @@ TEST_F(GraphPainting, CurvesAtTheHeightsOfTheirValues)
 
 TEST_F(GraphPainting, AirFlowUsesTheAreaOfThePagesFirstSample)
 {
-    latest.mode = quantity::airFlow;
+    latest.mode = Quantity::flow;
     latest.unit = 1; // CMS, square metres
     record({.speed = 5000, .area = 0x1234});
     record({.speed = 2000, .area = 0x2000}, 5);

@@ -5,20 +5,20 @@
 
 RowFields rowFields(const RowRecord &row)
 {
-    const ReadingRow &r = row.reading;
+    const Reading &r = row.reading;
     RowFields f;
     f.seq = row.seq;
     f.unixMs = row.time.unixMs;
     f.time = row.time.isoText();
-    f.mode = r.mode == quantity::windSpeed ? QStringLiteral("speed")
-             : r.mode == quantity::airFlow ? QStringLiteral("flow")
+    f.mode = r.mode == Quantity::speed ? QStringLiteral("speed")
+             : r.mode == Quantity::flow ? QStringLiteral("flow")
                                            : QStringLiteral("none");
     f.value = valueText(r.mode, r.unit, r.value);
     f.unit = unitName(r.mode, r.unit);
     f.rh = humidityText(r.humidity);
-    f.temperature = temperatureText(r.temperature, r.fahrenheit == 1);
-    f.temperatureUnit = r.fahrenheit == 1 ? QStringLiteral("F") : QStringLiteral("C");
-    f.marker = dewWetText(r.dewWet);
+    f.temperature = temperatureText(r.temperature, r.fahrenheit);
+    f.temperatureUnit = r.fahrenheit ? QStringLiteral("F") : QStringLiteral("C");
+    f.marker = markerText(r.marker);
     f.hold = holdText(r.hold).toLower();
     f.speed = QString::number(r.speed / 100.0, 'f', 2);
     f.area = QString::number(areaValue(r.area), 'f', 3);

@@ -9,21 +9,21 @@ namespace {
 TEST(RowFields, OneVocabularyForEveryFormat)
 {
     struct Case {
-        ReadingRow r;
+        Reading r;
         const char *mode, *value, *unit, *temperature, *temperatureUnit, *marker, *hold;
     };
-    ReadingRow wind{.humidity = 509, .temperature = 246, .value = 538, .speed = 538, .area = 0x1234};
-    wind.dewWet = 1;
-    ReadingRow flow = wind;
-    flow.mode = quantity::airFlow;
+    Reading wind{.value = 538, .humidity = 509, .temperature = 246, .speed = 538, .area = 0x1234};
+    wind.marker = Marker::dewPoint;
+    Reading flow = wind;
+    flow.mode = Quantity::flow;
     flow.unit = 2; // CFM, tenths
     flow.value = 12345;
     flow.fahrenheit = 1;
-    flow.dewWet = 0;
-    flow.hold = 2;
-    ReadingRow none = wind;
-    none.mode = quantity::neither;
-    none.hold = 1;
+    flow.marker = Marker::none;
+    flow.hold = Hold::min;
+    Reading none = wind;
+    none.mode = Quantity::none;
+    none.hold = Hold::max;
     const Case cases[] = {
         {wind, "speed", "5.38", "m/s", "24.6", "C", "DP", "current"},
         {flow, "flow", "1234.5", "CFM", "76.3", "F", "", "min"},

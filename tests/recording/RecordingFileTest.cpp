@@ -2,7 +2,7 @@
 // The recording file: what goes in comes back out, a file is continued and
 // never emptied, a file that is not ours is refused, and a full disk costs
 // no row.
-#include "Decode.h"
+#include "Frame.h"
 #include "RecordingFileOutput.h"
 #include "RecordingFileReader.h"
 
@@ -27,7 +27,7 @@ RowRecord rowNumber(int i)
     r.time = {1796729371512 + i * 500, i % 2 ? 3600 : -16200}; // +01:00 and -04:30
     r.frame.bytes = {0xEB, 0xA0, std::uint8_t(i % 3 == 2 ? 0x01 : 0x00), 0x00, 0x01, std::uint8_t(0xE0 + i), 0x00, 0xF6,
                      0x02, std::uint8_t(i), 0x02, std::uint8_t(i), 0x00, 0x00, 0x02, 0x50};
-    r.reading = toRow(decodeFrame(r.frame));
+    r.reading = decodeFrame(r.frame);
     return r;
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RecordingFileReader.h"
 
-#include "Decode.h"
+#include "Frame.h"
 #include "RecordingFileSchema.h"
 
 #include <QFile>
@@ -85,7 +85,7 @@ bool RecordingFileReader::next(RowRecord &row)
     std::memcpy(row.frame.bytes.data(), sqlite3_column_blob(rowsQuery_, 2), SampleFrame::kSize);
     row.time.unixMs = sqlite3_column_int64(rowsQuery_, 0);
     row.time.utcOffsetS = offsetOf(sqlite3_column_text(rowsQuery_, 1), sqlite3_column_bytes(rowsQuery_, 1));
-    row.reading = toRow(decodeFrame(row.frame));
+    row.reading = decodeFrame(row.frame);
     row.seq = seq_++;
     return true;
 }

@@ -6,7 +6,7 @@
 
 #include "Reading.h"
 #include "ReadingListModel.h"
-#include "SampleFrame.h"
+#include "Frame.h"
 #include "Timestamp.h"
 
 #include <array>
@@ -15,7 +15,7 @@ struct RowRecord {
     int seq = 0;
     Timestamp time;
     SampleFrame frame;
-    ReadingRow reading;
+    Reading reading;
 };
 
 // The row's eight cells as the list shows them.
