@@ -75,8 +75,15 @@ CMainFrame::CMainFrame(std::function<void(int)> onCommand, const QList<PortEntry
     wave_->initialUpdate(QSize(left, H), ports);
     list_->initialUpdate(QSize(right, H));
     connect(wave_, &Cwave::statusText, this, &CMainFrame::setStatusText);
-    connect(wave_, &Cwave::rowHandedOver, &journal_,
-            [this](const RowRecord &row) { journal_.add(row, wave_->portPath(), wave_->periodMs()); });
+    // The journal is the spine of the window's runs: every row goes there
+    // first, with the port and period the run was started with.
+    journal_.setContext([this] {
+        OutputContext context;
+        context.port = wave_->session().port();
+        context.periodMs = wave_->session().periodMs();
+        return context;
+    });
+    wave_->session().setSpine(&journal_);
     connect(wave_, &Cwave::recordingReset, &journal_, &RunJournal::endRecording);
     connect(&journal_, &RunJournal::note, this, &CMainFrame::setStatusText);
     setAcceptDrops(true);

@@ -90,25 +90,21 @@ bool CbreezonApp::openRecording(const QString &path)
     }
     frame_->setStatusText(QStringLiteral("opening %1, please wait...").arg(path));
     wave.resetRecording();
-    SampleStore &store = frame_->store();
-    RowRecord row;
-    // The store keeps the newest frames, as the ring does while recording.
-    frame_->list().replaceRows([&](Reading &reading, Timestamp &time) {
-        if (!reader.next(row))
-            return false;
-        store.append(row.frame);
-        reading = row.reading;
-        time = row.time;
-        return true;
-    });
-    wave.showLoadedRecording();
+    // The rows go to the list, the graph and the store through the session,
+    // as live rows do; the store keeps the newest, as the ring does while
+    // recording.
+    wave.session().replay(reader);
     frame_->journal().continueWith(path);
 
     QString text = QStringLiteral("Opened %1: %2 rows").arg(path).arg(frame_->list().itemCount());
-    if (!reader.error().isEmpty()) {
+    if (reader.damagedRows() > 0)
+        text += QStringLiteral("; %1 damaged rows were left out, the first is row %2")
+                    .arg(reader.damagedRows())
+                    .arg(reader.firstDamaged());
+    if (!reader.error().isEmpty())
         text += QStringLiteral("; the rest cannot be read: %1").arg(reader.error());
+    if (reader.damagedRows() > 0 || !reader.error().isEmpty())
         dialogs().message(frame_.get(), QStringLiteral("error"), text, MessageIcon::Error);
-    }
     if (unwritten > 0)
         text += QStringLiteral("; %1 rows of the run before could not be written to its recording file").arg(unwritten);
     frame_->setStatusText(text);

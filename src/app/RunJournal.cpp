@@ -1,27 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RunJournal.h"
 
+#include "RecordingFolder.h"
+
 #include <QDir>
 #include <QFileInfo>
 
-RunJournal::RunJournal(QObject *parent) : QObject(parent)
+RunJournal::RunJournal(std::function<OutputContext()> context, QObject *parent)
+    : QObject(parent), context_(std::move(context))
 {
-    // Failures and recoveries of the writers are told from here between
-    // rows too, so a file that catches up after STOP says so.
-    ticker_.setInterval(1000);
-    connect(&ticker_, &QTimer::timeout, this, &RunJournal::tick);
 }
 
 RunJournal::~RunJournal() = default;
 
-QString RunJournal::defaultFolder()
-{
-    QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    // The base directory rules: a relative path is to be ignored.
-    if (data.isEmpty() || QDir::isRelativePath(data))
-        data = QDir::homePath() + QStringLiteral("/.local/share");
-    return data + QStringLiteral("/breezon/recordings");
-}
+QString RunJournal::defaultFolder() { return recording_file::userFolder(); }
 
 QString RunJournal::newPath(const Timestamp &start) const
 {
@@ -37,20 +29,17 @@ QString RunJournal::newPath(const Timestamp &start) const
     return path;
 }
 
-void RunJournal::add(const RowRecord &row, const QString &port, int periodMs)
+void RunJournal::add(const RowRecord &row)
 {
     if (folder_.isEmpty())
         return;
     if (!output_) {
         if (path_.isEmpty())
             path_ = newPath(row.time);
-        OutputContext context;
-        context.port = port;
-        context.periodMs = periodMs;
-        output_ = std::make_unique<RecordingFileOutput>(path_, context, RecordingFileOutput::Mode::Background);
+        output_ = std::make_unique<RecordingFileOutput>(path_, context_ ? context_() : OutputContext{},
+                                                        RecordingFileOutput::Mode::Background);
         output_->setNote([this](const QString &text, bool) { emit note(text); });
         output_->open();
-        ticker_.start();
     }
     output_->add(row);
 }
@@ -80,6 +69,8 @@ void RunJournal::continueWith(const QString &path)
     path_ = path;
 }
 
+// Failures and recoveries of the writers are told from here between rows
+// too, so a file that catches up after STOP says so.
 void RunJournal::tick()
 {
     if (output_)
@@ -88,6 +79,4 @@ void RunJournal::tick()
         (*it)->tick();
         it = (*it)->ended() ? ended_.erase(it) : it + 1;
     }
-    if (!output_ && ended_.empty())
-        ticker_.stop();
 }

@@ -4,21 +4,23 @@
 // start-up or RESET to the next RESET or the end, goes into a recording file
 // of its own in the journal folder, named by its start time
 // (2026-12-08_11-29-31.breezon). STOP, START and the exports do not start a
-// new one. The files are written by a thread of their own: the user-interface
-// thread never waits for the disk while recording.
+// new one. It is the spine of the window's session: the files are written by
+// a thread of their own, so the user-interface thread never waits for the
+// disk while recording.
 
 #include "RecordingFileOutput.h"
 
 #include <QObject>
-#include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
-class RunJournal : public QObject {
+class RunJournal : public QObject, public Output {
     Q_OBJECT
 public:
-    explicit RunJournal(QObject *parent = nullptr);
+    // `context` tells the port and period a new recording is made with.
+    explicit RunJournal(std::function<OutputContext()> context = {}, QObject *parent = nullptr);
     ~RunJournal() override; // waits for the files to be written
 
     // $XDG_DATA_HOME/breezon/recordings (~/.local/share/… when unset).
@@ -26,10 +28,15 @@ public:
     // Where new recordings go; empty keeps no journal at all.
     void setFolder(const QString &folder) { folder_ = folder; }
     QString folder() const { return folder_; }
+    void setContext(std::function<OutputContext()> context) { context_ = std::move(context); }
 
-    // A row of the recording; the first one makes its file, noting the port
-    // and period it was recorded with.
-    void add(const RowRecord &row, const QString &port, int periodMs);
+    QString name() const override { return QStringLiteral("journal"); }
+    ExportResult open() override { return ExportResult::success(); }
+    // A row of the recording; the first one makes its file.
+    void add(const RowRecord &row) override;
+    ExportResult finish() override { return ExportResult::success(); }
+    void tick() override;
+
     // RESET: the next row begins a new recording.
     void endRecording();
     // Waits until the recording so far is in its file (it may be read next);
@@ -46,12 +53,11 @@ signals:
 
 private:
     QString newPath(const Timestamp &start) const;
-    void tick();
 
+    std::function<OutputContext()> context_;
     QString folder_;
     QString path_;
     std::unique_ptr<RecordingFileOutput> output_;
     // Ended recordings whose writer is still at work (a full disk).
     std::vector<std::unique_ptr<RecordingFileOutput>> ended_;
-    QTimer ticker_;
 };

@@ -4,8 +4,11 @@
 #include "ExcelLink.h"
 #include "ReadingListModel.h"
 #include "Timestamp.h"
+#include "ZipCheck.h"
 
 #include <algorithm>
+#include <cctype>
+#include <string>
 #include <new>
 
 namespace {
@@ -101,4 +104,31 @@ ExportResult exportSpreadsheet(const ReadingListModel &rows, const QString &path
     } catch (const std::bad_alloc &) {
         return ExportResult::failure(QStringLiteral("Not enough memory to build the worksheet."));
     }
+}
+
+std::optional<std::int64_t> workbookRows(const QString &path)
+{
+    const ZipCheckResult package = checkZipPackage(path);
+    if (!package.ok())
+        return std::nullopt;
+    const auto workbook = package.heads.find("xl/workbook.xml");
+    if (workbook == package.heads.end() || workbook->second.find("name=\"KQ-VANE\"") == std::string::npos)
+        return std::nullopt;
+    // Each sheet says where its cells end: <dimension ref="A1:I1234"/>.
+    std::int64_t rows = 0;
+    for (const auto &[name, head] : package.heads) {
+        if (name.rfind("xl/worksheets/sheet", 0) != 0)
+            continue;
+        const std::size_t ref = head.find("<dimension ref=\"");
+        if (ref == std::string::npos)
+            continue;
+        const std::size_t end = head.find('"', ref + 16);
+        const std::string range = head.substr(ref + 16, end == std::string::npos ? 0 : end - ref - 16);
+        std::size_t digits = range.size();
+        while (digits > 0 && std::isdigit(static_cast<unsigned char>(range[digits - 1])))
+            --digits;
+        const std::int64_t last = digits < range.size() ? std::stoll(range.substr(digits)) : 0;
+        rows += std::max<std::int64_t>(0, last - 1);
+    }
+    return rows;
 }

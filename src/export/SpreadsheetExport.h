@@ -10,7 +10,9 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 class ReadingListModel;
 
@@ -38,3 +40,8 @@ struct SpreadsheetLayout {
 // left empty.
 ExportResult exportSpreadsheet(const ReadingListModel &rows, const QString &path, const SpreadsheetHooks &hooks,
                                const SpreadsheetLayout &layout = {});
+
+// The list rows a workbook that breezon wrote holds (its "KQ-VANE" sheets,
+// header rows not counted); none when the file at `path` is not such a
+// workbook (another program's, damaged, or not a workbook at all).
+std::optional<std::int64_t> workbookRows(const QString &path);

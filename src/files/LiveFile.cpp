@@ -124,6 +124,18 @@ bool LiveFile::retry()
     return true;
 }
 
+bool LiveFile::sync()
+{
+    if (fd_ < 0 || !retry())
+        return false;
+    if (::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+        errno_ = errno;
+        error_ = posix_file::errorText(errno_);
+        return false;
+    }
+    return true;
+}
+
 bool LiveFile::close()
 {
     if (fd_ < 0)

@@ -36,6 +36,11 @@ public:
     bool append(const QByteArray &record);
     // Writes what waits; true when nothing does.
     bool retry();
+    // Whether each write is forced to the disk (the default for a file
+    // opened here). Many rows at once are better written unsynced and then
+    // synced once with sync().
+    void setSync(bool sync) { sync_ = sync; }
+    bool sync();
     // Closes, reporting records that never went out or a write lost at the
     // last moment.
     bool close();

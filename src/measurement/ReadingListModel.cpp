@@ -23,35 +23,32 @@ int ReadingListModel::addRow(const Reading &row, QTime timeOfDay)
     return addRow(row, Timestamp::ofTimeOfDay(timeOfDay.isValid() ? timeOfDay.msecsSinceStartOfDay() : 0));
 }
 
-int ReadingListModel::addRow(const Reading &row, const Timestamp &time)
+int ReadingListModel::addRow(const Reading &row, const Timestamp &time, int seq)
 {
     const int n = count_;
-    beginInsertRows(QModelIndex(), n, n);
+    if (!appending_)
+        beginInsertRows(QModelIndex(), n, n);
     // Rows live in fixed chunks: appending never moves the rows already kept.
     if (n % kChunkRows == 0)
         chunks_.push_back(std::make_unique<Chunk>());
-    Stored &s = (*chunks_[n / kChunkRows])[n % kChunkRows];
-    s.reading = row;
-    s.time = time;
+    (*chunks_[n / kChunkRows])[n % kChunkRows] = {row, time, seq < 0 ? n : seq};
     ++count_;
-    endInsertRows();
-    emit rowAdded(n);
+    if (!appending_) {
+        endInsertRows();
+        emit rowAdded(n);
+    }
     return n;
 }
 
-void ReadingListModel::replaceRows(const std::function<bool(Reading &, Timestamp &)> &next)
+void ReadingListModel::beginAppending()
 {
     beginResetModel();
-    chunks_.clear();
-    count_ = 0;
-    Reading row;
-    Timestamp time;
-    while (next(row, time)) {
-        if (count_ % kChunkRows == 0)
-            chunks_.push_back(std::make_unique<Chunk>());
-        (*chunks_[count_ / kChunkRows])[count_ % kChunkRows] = {row, time};
-        ++count_;
-    }
+    appending_ = true;
+}
+
+void ReadingListModel::endAppending()
+{
+    appending_ = false;
     endResetModel();
 }
 
@@ -80,12 +77,17 @@ Timestamp ReadingListModel::timestamp(int row) const
     return stored(row).time;
 }
 
+int ReadingListModel::seq(int row) const
+{
+    return row < 0 || row >= count_ ? -1 : stored(row).seq;
+}
+
 QString ReadingListModel::cellText(int row, int column) const
 {
     if (row < 0 || row >= count_)
         return {};
     const Stored &s = stored(row);
-    return cellTextOf(row, s.reading, s.time, column);
+    return cellTextOf(s.seq, s.reading, s.time, column);
 }
 
 QString ReadingListModel::cellTextOf(int seq, const Reading &r, const Timestamp &time, int column)

@@ -28,15 +28,18 @@ public:
     ~ReadingListModel() override;
 
     // Appends a row stamped with `time` (the PC's clock when the row is
-    // added); returns its index.
-    int addRow(const Reading &row, const Timestamp &time);
+    // added) and numbered `seq` (its number in its recording; its index
+    // when negative); returns its index.
+    int addRow(const Reading &row, const Timestamp &time, int seq = -1);
     // The same with only a time of day (kept on 1970-01-01, UTC).
     int addRow(const Reading &row, QTime timeOfDay);
 
-    // Replaces every row with those `next` yields until it returns false, as
-    // one reset: a reopened recording of a million rows reaches the views as
-    // one change rather than a million.
-    void replaceRows(const std::function<bool(Reading &row, Timestamp &time)> &next);
+    // Rows added between these two reach the views as one change (a reopened
+    // recording of a million rows) rather than one each, and rowAdded() is
+    // not emitted for them.
+    void beginAppending();
+    void endAppending();
+    bool appending() const { return appending_; }
 
     int itemCount() const;
     QString cellText(int row, int column) const;
@@ -44,6 +47,7 @@ public:
 
     const Reading &reading(int row) const;
     Timestamp timestamp(int row) const;
+    int seq(int row) const;
 
     // The text of `column` for a row numbered `seq`: the one rule by which
     // the list, the exports and every output of a row make its cells.
@@ -65,6 +69,7 @@ private:
     struct Stored {
         Reading reading;
         Timestamp time;
+        int seq;
     };
     static constexpr int kChunkRows = 4096;
     using Chunk = std::array<Stored, kChunkRows>;
@@ -72,6 +77,7 @@ private:
 
     std::vector<std::unique_ptr<Chunk>> chunks_;
     int count_ = 0;
+    bool appending_ = false;
 };
 
 constexpr std::size_t ReadingListModel::bytesPerRow() { return sizeof(Stored); }

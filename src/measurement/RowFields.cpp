@@ -3,6 +3,17 @@
 
 #include "DisplayText.h"
 
+namespace {
+
+// m³/h in one unit of each flow unit the instrument shows (CMM, CMS, CFM).
+double cubicMetresPerHour(std::uint8_t flowUnit)
+{
+    constexpr double perUnit[kFlowUnits] = {60.0, 3600.0, 0.028316846592 * 60.0};
+    return flowUnit < kFlowUnits ? perUnit[flowUnit] : 0.0;
+}
+
+} // namespace
+
 RowFields rowFields(const RowRecord &row)
 {
     const Reading &r = row.reading;
@@ -22,6 +33,9 @@ RowFields rowFields(const RowRecord &row)
     f.hold = holdText(r.hold).toLower();
     f.speed = QString::number(r.speed / 100.0, 'f', 2);
     f.area = QString::number(areaValue(r.area), 'f', 3);
+    f.temperatureC = temperatureText(r.temperature, false);
+    if (r.mode == Quantity::flow && !f.value.isEmpty())
+        f.flowM3h = QString::number(f.value.toDouble() * cubicMetresPerHour(r.unit), 'f', 3);
     f.frame = QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(row.frame.bytes.data()),
                                              qsizetype(row.frame.bytes.size()))
                                       .toHex());

@@ -26,6 +26,8 @@ struct RowFields {
     QString hold;            // "current", "max" or "min"
     QString speed;           // m/s, number text
     QString area;            // m² or ft², number text
+    QString temperatureC;    // °C whatever the instrument shows, number text
+    QString flowM3h;         // the flow shown, in m³/h; empty where the row has no flow
     QString frame;           // the 16 stored bytes, lower-case hex
 };
 

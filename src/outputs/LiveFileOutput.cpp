@@ -1,11 +1,48 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LiveFileOutput.h"
 
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+// A bulk goes out in writes of about this size.
+constexpr qsizetype kBulkBytes = 1 << 20;
+} // namespace
+
 ExportResult LiveFileOutput::open()
 {
+    created_ = !QFileInfo::exists(path_);
     if (!file_.open(path_, lineEnd()))
         return ExportResult::failure(file_.error());
-    return prepare();
+    const ExportResult prepared = prepare();
+    if (!prepared.ok)
+        discard();
+    return prepared;
+}
+
+void LiveFileOutput::discard()
+{
+    file_.close();
+    if (created_)
+        QFile::remove(path_);
+    created_ = false;
+}
+
+void LiveFileOutput::beginBulk()
+{
+    inBulk_ = true;
+    file_.setSync(false);
+}
+
+void LiveFileOutput::endBulk()
+{
+    inBulk_ = false;
+    if (!bulk_.isEmpty())
+        told(file_.append(bulk_));
+    bulk_.clear();
+    file_.setSync(true);
+    if (file_.isOpen())
+        told(file_.sync());
 }
 
 void LiveFileOutput::told(bool ok)
@@ -18,8 +55,17 @@ void LiveFileOutput::told(bool ok)
 
 void LiveFileOutput::add(const RowRecord &row)
 {
-    if (file_.isOpen())
+    if (!file_.isOpen())
+        return;
+    if (!inBulk_) {
         told(file_.append(record(row)));
+        return;
+    }
+    bulk_ += record(row);
+    if (bulk_.size() >= kBulkBytes) {
+        told(file_.append(bulk_));
+        bulk_.clear();
+    }
 }
 
 void LiveFileOutput::tick()

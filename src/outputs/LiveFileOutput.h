@@ -13,6 +13,9 @@ public:
     void add(const RowRecord &row) override;
     ExportResult finish() override;
     void tick() override;
+    void beginBulk() override;
+    void endBulk() override;
+    void discard() override;
 
 protected:
     explicit LiveFileOutput(QString path) : path_(std::move(path)) {}
@@ -25,7 +28,10 @@ protected:
 
     QString path_;
     LiveFile file_;
+    bool created_ = false; // open() made the file
 
 private:
     void told(bool ok);
+    QByteArray bulk_; // rows of a bulk not yet written
+    bool inBulk_ = false;
 };

@@ -70,7 +70,10 @@ std::optional<MqttConfig> parseMqttUrl(const QString &text, const QString &defau
 std::optional<MqttConfig> mqttConfig(const QString &url, const OutputContext &context, QString *why)
 {
     std::optional<MqttConfig> c =
-        parseMqttUrl(url, defaultMqttPrefix(QSysInfo::machineHostName(), instrumentName(context.port)), why);
+        parseMqttUrl(url,
+                     defaultMqttPrefix(QSysInfo::machineHostName(),
+                                       context.instrument.isEmpty() ? instrumentName(context.port) : context.instrument),
+                     why);
     if (!c)
         return c;
     c->user = context.settings.value(QStringLiteral("--mqtt-user")).toStdString();

@@ -27,7 +27,7 @@ std::string errorText(int rc)
 
 } // namespace
 
-MqttLink::MqttLink(MqttConfig config, std::size_t bound) : config_(std::move(config)), queue_(bound) {}
+MqttLink::MqttLink(MqttConfig config) : config_(std::move(config)) {}
 
 MqttLink::~MqttLink()
 {
@@ -80,7 +80,7 @@ std::string MqttLink::start()
                                           : "the certificate file " + config_.caFile + " cannot be read";
     }
 
-    queue_.push({MqttMessage::Status, true, {}, "online"});
+    queue_.push_back({MqttMessage::Status, true, {}, "online"});
     if (const int rc = mosquitto_loop_start(client_); rc != MOSQ_ERR_SUCCESS)
         return "the MQTT network thread cannot start: " + errorText(rc);
     loopStarted_ = true;
@@ -106,25 +106,27 @@ void MqttLink::connectFirst()
 void MqttLink::publish(MqttMessage message)
 {
     std::lock_guard lock(mutex_);
-    queue_.push(std::move(message));
+    queue_.push_back(std::move(message));
     pumpLocked();
 }
 
 void MqttLink::pumpLocked()
 {
-    while (connected_ && resumed_ && outstanding_ < kWindow && !queue_.empty()) {
+    while (connected_ && resumed_ && int(inFlight_.size()) < kWindow && !queue_.empty()) {
         const MqttMessage &m = queue_.front();
         const std::string name = m.topic == MqttMessage::Discovery ? m.subtopic : topic(m.topic);
-        const int rc = mosquitto_publish(client_, nullptr, name.c_str(), int(m.payload.size()), m.payload.data(), 1,
-                                         m.retain);
+        int mid = 0;
+        const int rc =
+            mosquitto_publish(client_, &mid, name.c_str(), int(m.payload.size()), m.payload.data(), 1, m.retain);
         // A connection lost meanwhile keeps the message in libmosquitto,
         // which sends it again after the reconnect.
         if (rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN) {
-            ++outstanding_;
+            inFlight_.push_back({mid, m.seq, false});
         } else {
             problem_ = "a message to " + name + " was not accepted: " + errorText(rc);
+            inFlight_.push_back({mid, m.seq, true}); // never coming: not waited for
         }
-        queue_.pop();
+        queue_.pop_front();
     }
 }
 
@@ -135,7 +137,7 @@ std::size_t MqttLink::stop(std::chrono::milliseconds patience, std::chrono::mill
     using Clock = std::chrono::steady_clock;
     {
         std::lock_guard lock(mutex_);
-        queue_.push({MqttMessage::Status, true, {}, "offline"});
+        queue_.push_back({MqttMessage::Status, true, {}, "offline"});
         pumpLocked();
     }
     const auto start = Clock::now();
@@ -165,7 +167,7 @@ std::size_t MqttLink::stop(std::chrono::milliseconds patience, std::chrono::mill
     mosquitto_loop_stop(client_, false);
     loopStarted_ = false;
     std::lock_guard lock(mutex_);
-    return queue_.size() + std::size_t(outstanding_);
+    return queue_.size() + inFlight_.size();
 }
 
 MqttLink::State MqttLink::state() const
@@ -176,9 +178,9 @@ MqttLink::State MqttLink::state() const
     s.connections = connections_;
     s.problem = problem_;
     s.refused = refused_;
-    s.waiting = queue_.size() + std::size_t(outstanding_);
+    s.waiting = queue_.size() + inFlight_.size();
     s.delivered = delivered_;
-    s.dropped = queue_.dropped();
+    s.deliveredSeq = deliveredSeq_;
     return s;
 }
 
@@ -198,11 +200,11 @@ void MqttLink::onConnect(mosquitto *, void *self, int rc)
     link->problem_.clear();
     link->lastError_.clear();
     if (link->connections_++ > 0)
-        link->queue_.push({MqttMessage::Status, true, {}, "online"}); // a restarted broker may have lost it
+        link->queue_.push_front({MqttMessage::Status, true, {}, "online"}); // a restarted broker may have lost it
     // Messages libmosquitto still holds are sent again once this callback
     // returns; new ones wait for the first acknowledgement so as not to
     // overtake them.
-    link->resumed_ = link->outstanding_ == 0;
+    link->resumed_ = link->inFlight_.empty();
     link->pumpLocked();
 }
 
@@ -219,12 +221,20 @@ void MqttLink::onDisconnect(mosquitto *, void *self, int rc)
                                                   : errorText(rc);
 }
 
-void MqttLink::onPublish(mosquitto *, void *self, int)
+void MqttLink::onPublish(mosquitto *, void *self, int mid)
 {
     auto *link = static_cast<MqttLink *>(self);
     std::lock_guard lock(link->mutex_);
-    if (link->outstanding_ > 0)
-        --link->outstanding_;
+    auto &flight = link->inFlight_;
+    const auto it = std::find_if(flight.begin(), flight.end(), [mid](const InFlight &f) { return f.mid == mid; });
+    if (it != flight.end())
+        it->acknowledged = true;
+    // Only what every message before it has too counts as delivered.
+    while (!flight.empty() && flight.front().acknowledged) {
+        if (flight.front().seq >= 0)
+            link->deliveredSeq_ = flight.front().seq;
+        flight.pop_front();
+    }
     ++link->delivered_;
     link->resumed_ = true;
     link->pumpLocked();

@@ -6,37 +6,47 @@
 //
 // Delivery is QoS 1 and in order. At most kWindow messages are handed to
 // libmosquitto at a time (it resends them itself after a reconnect); the rest
-// wait in the bounded queue here, so a broker away for long costs a known
-// amount of memory. Each acknowledgement lets the next message go, from the
-// network thread, so a backlog drains at the broker's pace. After a
+// wait in the queue here, which the owner keeps short (rows beyond it wait
+// in the recording file). Each acknowledgement lets the next message go,
+// from the network thread, so a backlog drains at the broker's pace. After a
 // reconnect nothing new goes out before the first resent message is
-// acknowledged, so no message overtakes an older one.
+// acknowledged, so no message overtakes an older one. Readings carry their
+// row's number; the link tells the last one up to which every reading has
+// been acknowledged.
 //
 // libmosquitto's callbacks run on its thread and only record what happened
 // in plain data under one mutex; the owner asks with state() and reports.
 // No Qt here.
 
 #include "MqttConfig.h"
-#include "MqttQueue.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
+
+struct MqttMessage {
+    enum Topic : std::uint8_t { Reading, Status, Discovery };
+    Topic topic = Reading;
+    bool retain = false;
+    std::string subtopic; // the discovery message's own topic; empty otherwise
+    std::string payload;
+    std::int64_t seq = -1; // a reading's row number
+};
 
 struct mosquitto;
 struct mosquitto_message;
 
 class MqttLink {
 public:
-    static constexpr std::size_t kDefaultBound = 100000;
     static constexpr int kWindow = 64;
     static constexpr int kKeepAliveS = 30;
     static constexpr int kMaxReconnectDelayS = 60;
 
-    explicit MqttLink(MqttConfig config, std::size_t bound = kDefaultBound);
+    explicit MqttLink(MqttConfig config);
     ~MqttLink();
     MqttLink(const MqttLink &) = delete;
     MqttLink &operator=(const MqttLink &) = delete;
@@ -63,7 +73,7 @@ public:
         bool refused = false;        // the problem is the broker's refusal (or a bad certificate)
         std::size_t waiting = 0;     // queued here or handed over and not acknowledged
         std::uint64_t delivered = 0; // acknowledged by the broker
-        std::uint64_t dropped = 0;   // readings dropped beyond the bound
+        std::int64_t deliveredSeq = -1; // every reading up to this row acknowledged (-1: none yet)
     };
     State state() const;
 
@@ -90,9 +100,16 @@ private:
     std::thread connector_;
     std::condition_variable stopRequested_;
 
+    struct InFlight {
+        int mid;
+        std::int64_t seq;
+        bool acknowledged;
+    };
+
     mutable std::mutex mutex_;
-    MqttQueue queue_;
-    int outstanding_ = 0;      // handed to libmosquitto, not yet acknowledged
+    std::deque<MqttMessage> queue_;
+    std::deque<InFlight> inFlight_; // handed to libmosquitto, in order
+    std::int64_t deliveredSeq_ = -1;
     bool connected_ = false;
     bool resumed_ = false;     // new messages may go out on this connection
     bool stopping_ = false;

@@ -6,24 +6,20 @@
 #include "MqttLink.h"
 #include "StdoutFormats.h"
 
+#include <thread>
+
 namespace {
 
 // A broker is given this long to answer before it is told to be away.
 constexpr auto kConnectGrace = std::chrono::seconds(2);
-// At the end, how long the broker may take to acknowledge the next message,
-// and the whole wait for the rest.
-constexpr auto kFinishPatience = std::chrono::seconds(2);
-constexpr auto kFinishLimit = std::chrono::seconds(15);
+// At the very end, how long "offline" may take.
+constexpr auto kGoodbye = std::chrono::seconds(2);
 
 QString text(const std::string &s) { return QString::fromStdString(s); }
 
 } // namespace
 
-MqttOutput::MqttOutput(QString url, const OutputContext &context, std::size_t bound)
-    : url_(std::move(url)), context_(context), bound_(bound ? bound : MqttLink::kDefaultBound)
-{
-    context_.rows = nullptr; // rows are taken one by one
-}
+MqttOutput::MqttOutput(QString url, const OutputContext &context) : url_(std::move(url)), context_(context) {}
 
 MqttOutput::~MqttOutput() = default;
 
@@ -39,36 +35,107 @@ ExportResult MqttOutput::open()
     config_ = mqttConfig(url_, context_, &why);
     if (!config_)
         return ExportResult::failure(why);
-    link_ = std::make_unique<MqttLink>(*config_, bound_);
+    const QString wait = context_.settings.value(QStringLiteral("--mqtt-wait"));
+    if (!wait.isEmpty()) {
+        bool ok = false;
+        const int seconds = wait.toInt(&ok);
+        if (!ok || seconds < 0 || seconds > 86400)
+            return ExportResult::failure(QStringLiteral("--mqtt-wait takes whole seconds from 0 to 86400, not '%1'")
+                                             .arg(wait));
+        wait_ = std::chrono::seconds(seconds);
+    }
+    destination_ = (config_->tls ? "mqtts://" : "mqtt://") + config_->address() + '/' + config_->prefix;
+    // Where the broker left off: rows after that are sent first, from the
+    // recording, before the run's own.
+    if (!context_.spine)
+        return ExportResult::failure(QStringLiteral("there is no recording file to keep its outbox in"));
+    if (const ExportResult r = outbox_.open(context_.spine->path()); !r.ok)
+        return ExportResult::failure(QStringLiteral("its outbox %1 cannot be read: %2").arg(context_.spine->path(), r.error));
+    noted_ = context_.spine->delivered(destination_);
+    next_ = noted_ + 1;
+    last_ = outbox_.lastSeq();
+    link_ = std::make_unique<MqttLink>(*config_);
     openedAt_ = std::chrono::steady_clock::now();
     if (const std::string problem = link_->start(); !problem.empty())
         return ExportResult::failure(text(problem));
+    if (last_ >= next_)
+        tell(QStringLiteral("the %1 gets the %2 rows it has not taken yet first").arg(name()).arg(last_ - next_ + 1));
+    pump(nullptr);
     return ExportResult::success();
 }
 
-void MqttOutput::add(const RowRecord &row)
+void MqttOutput::publish(const RowRecord &row)
 {
     const RowFields fields = rowFields(row);
     if (config_->haDiscovery && discoveryKey(fields) != discoveryKey_) {
         discoveryKey_ = discoveryKey(fields);
-        for (const DiscoveryMessage &m :
-             haDiscovery(fields, text(config_->prefix), instrumentName(context_.port)))
+        for (const DiscoveryMessage &m : haDiscovery(fields, text(config_->prefix), context_.instrument))
             link_->publish({MqttMessage::Discovery, true, m.topic.toStdString(), m.payload.toStdString()});
     }
-    link_->publish({MqttMessage::Reading, false, {}, jsonRow(fields).toStdString()});
+    link_->publish({MqttMessage::Reading, false, {}, jsonRow(fields).toStdString(), row.seq});
+}
+
+// Hands rows to the link in order while few wait in memory: the fresh row
+// itself when it is the next, else the next ones read back from the
+// recording.
+void MqttOutput::pump(const RowRecord *fresh)
+{
+    while (next_ <= last_ && link_->state().waiting < kHeld) {
+        if (fresh && fresh->seq == next_) {
+            publish(*fresh);
+            ++next_;
+            continue;
+        }
+        outbox_.seek(next_, last_);
+        RowRecord row;
+        std::size_t room = kHeld - link_->state().waiting;
+        bool any = false;
+        while (room-- > 0 && outbox_.next(row)) {
+            publish(row);
+            next_ = row.seq + 1;
+            any = true;
+        }
+        if (!any)
+            break; // not in the file (yet): a later tick tries again
+    }
+}
+
+void MqttOutput::add(const RowRecord &row)
+{
+    last_ = std::max<std::int64_t>(last_, row.seq);
+    if (row.seq < next_)
+        return; // taken by the broker before (a recording sent again)
+    pump(&row);
+    noteDelivered();
     report();
+}
+
+void MqttOutput::tick()
+{
+    if (!link_)
+        return;
+    pump(nullptr);
+    noteDelivered();
+    report();
+}
+
+void MqttOutput::noteDelivered()
+{
+    const std::int64_t delivered = link_->state().deliveredSeq;
+    if (delivered > noted_) {
+        noted_ = delivered;
+        context_.spine->noteDelivered(destination_, noted_);
+    }
 }
 
 void MqttOutput::report()
 {
-    if (!link_)
-        return;
     const MqttLink::State s = link_->state();
+    const std::int64_t waiting = std::max<std::int64_t>(0, last_ - std::max(noted_, s.deliveredSeq));
     if (s.connected) {
         if (toldAway_ || failing()) {
-            const QString back = QStringLiteral("the %1 takes the rows again (%2 messages waiting)")
-                                     .arg(name())
-                                     .arg(s.waiting);
+            const QString back =
+                QStringLiteral("the %1 takes the rows again (%2 rows waiting)").arg(name()).arg(waiting);
             failing() ? recovered(back) : tell(back);
         }
         toldAway_ = false;
@@ -76,21 +143,15 @@ void MqttOutput::report()
     } else if (s.refused) {
         // Told once; libmosquitto tries again, backing off to once a minute.
         if (s.problem != toldProblem_) {
-            const QString why = QStringLiteral("%1; the rows wait in memory and are sent once it takes them")
-                                    .arg(text(s.problem));
+            const QString why =
+                QStringLiteral("%1; the rows wait in the recording and are sent once it takes them").arg(text(s.problem));
             failing() ? tell(QStringLiteral("the %1: %2").arg(name(), why)) : failed(why);
             toldProblem_ = s.problem;
         }
     } else if (!toldAway_ && (s.connections > 0 || std::chrono::steady_clock::now() - openedAt_ >= kConnectGrace)) {
-        tell(QStringLiteral("the %1 is away (%2); the rows wait in memory, up to %3, and are sent when it is back")
-                 .arg(name(), s.problem.empty() ? QStringLiteral("no answer") : text(s.problem))
-                 .arg(bound_));
+        tell(QStringLiteral("the %1 is away (%2); the rows wait in the recording and are sent when it is back")
+                 .arg(name(), s.problem.empty() ? QStringLiteral("no answer") : text(s.problem)));
         toldAway_ = true;
-    }
-    if (s.dropped > toldDropped_) {
-        if (toldDropped_ == 0)
-            failed(QStringLiteral("more than %1 rows waited for the broker: the oldest are dropped").arg(bound_));
-        toldDropped_ = s.dropped;
     }
 }
 
@@ -98,17 +159,31 @@ ExportResult MqttOutput::finish()
 {
     if (!link_)
         return ExportResult::success();
-    const MqttLink::State before = link_->state();
-    const std::size_t left = link_->stop(before.connected ? kFinishPatience : std::chrono::seconds(0), kFinishLimit);
-    const MqttLink::State after = link_->state();
-    QStringList lost;
-    if (after.dropped > 0)
-        lost << QStringLiteral("%1 rows were dropped while the broker was away").arg(after.dropped);
+    // The rest goes out while the broker takes it; a broker that takes
+    // nothing for `wait_` leaves it in the outbox.
+    using Clock = std::chrono::steady_clock;
+    auto progressAt = Clock::now();
+    std::int64_t seen = link_->state().deliveredSeq;
+    while (link_->state().deliveredSeq < last_) {
+        pump(nullptr);
+        noteDelivered();
+        const std::int64_t now = link_->state().deliveredSeq;
+        if (now != seen) {
+            seen = now;
+            progressAt = Clock::now();
+        } else if (Clock::now() - progressAt >= wait_) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    noteDelivered();
+    link_->stop(kGoodbye, kGoodbye);
+    const std::int64_t left = last_ - noted_;
     if (left > 0)
-        lost << QStringLiteral("%1 messages were not delivered (%2)")
-                    .arg(left)
-                    .arg(after.problem.empty() ? QStringLiteral("the broker was away") : text(after.problem));
-    if (lost.isEmpty())
-        return ExportResult::success();
-    return ExportResult::failure(lost.join(QStringLiteral("; ")));
+        tell(QStringLiteral("%1 rows wait in the outbox of %2 for the %3 (%4); the next start sends them")
+                 .arg(left)
+                 .arg(context_.spine->path(), name())
+                 .arg(link_->state().problem.empty() ? QStringLiteral("it took nothing for %1 s").arg(wait_.count())
+                                                     : text(link_->state().problem)));
+    return ExportResult::success();
 }

@@ -19,14 +19,30 @@
 #include <functional>
 #include <memory>
 
-class ReadingListModel;
+#include <cstdint>
+#include <string>
+
+// The run's recording file, as the outputs made from it see it: the
+// spreadsheet reads the run's rows back from it, and the network keeps its
+// outbox there (how far each destination has taken the rows).
+class Spine {
+public:
+    virtual ~Spine() = default;
+    virtual QString path() const = 0;
+    // The last row `destination` has taken; -1 for none.
+    virtual std::int64_t delivered(const std::string &destination) const = 0;
+    // Kept with the next row written, or when the run ends.
+    virtual void noteDelivered(const std::string &destination, std::int64_t seq) = 0;
+};
 
 // What an output may need to know about the run it records.
 struct OutputContext {
-    const ReadingListModel *rows = nullptr; // every row so far (outputs written whole at the end)
-    QString port;                           // the instrument's device path
+    Spine *spine = nullptr;           // the run's recording file; null without one
+    QString port;                     // the instrument's device path
+    QString instrument;               // the instrument's name (--name)
     int periodMs = 1000;
-    QHash<QString, QString> settings;       // options that configure an output, by flag ("--mqtt-user")
+    bool conversion = false;          // the rows come from a recording (--from), not a port
+    QHash<QString, QString> settings; // options that configure an output, by flag ("--mqtt-user")
 };
 
 class Output {
@@ -51,6 +67,16 @@ public:
     // True once the output's reader has gone for good (a closed pipe): a run
     // whose only output has gone has nobody to record for.
     virtual bool gone() const { return false; }
+    // Many rows come at once (a recording read back) between these two:
+    // an output may write them in large pieces and sync once at the end.
+    virtual void beginBulk() {}
+    virtual void endBulk() {}
+    // The run never started (the port could not be opened): removes what
+    // open() created, and leaves what was there before as it was.
+    virtual void discard() {}
+    // True for an output made from the run's recording file (the
+    // spreadsheet, the network's outbox): a run without one cannot have it.
+    virtual bool needsRecording() const { return false; }
 
     void setNote(Note note) { note_ = std::move(note); }
 

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSysInfo>
 
 #include <chrono>
@@ -20,6 +21,8 @@ RecordingFileOutput::RecordingFileOutput(QString path, const OutputContext &cont
         {"version", BREEZON_VERSION},
         {"host", QSysInfo::machineHostName().toStdString()},
     };
+    if (!context.instrument.isEmpty())
+        facts_.push_back({"name", context.instrument.toStdString()});
 }
 
 RecordingFileOutput::~RecordingFileOutput()
@@ -71,10 +74,33 @@ ExportResult RecordingFileOutput::open()
             thread_ = std::thread([this] { run(); });
         return ExportResult::success();
     }
+    created_ = !QFileInfo::exists(path_);
     std::string why;
-    if (!openWriter(&why))
+    if (!openWriter(&why)) {
+        discard();
         return ExportResult::failure(QString::fromStdString(why));
+    }
     return ExportResult::success();
+}
+
+std::int64_t RecordingFileOutput::delivered(const std::string &destination) const
+{
+    return writer_.delivered(destination);
+}
+
+void RecordingFileOutput::noteDelivered(const std::string &destination, std::int64_t seq)
+{
+    writer_.noteDelivered(destination, seq);
+}
+
+void RecordingFileOutput::discard()
+{
+    if (mode_ != Mode::Synchronous || !created_)
+        return;
+    writer_.close();
+    for (const char *helper : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(path_ + QLatin1String(helper));
+    created_ = false;
 }
 
 void RecordingFileOutput::run()
@@ -134,6 +160,8 @@ void RecordingFileOutput::tick()
         std::unique_lock lock(shared_.mutex);
         if (!shared_.queue.empty())
             drain(lock);
+        else
+            writer_.writeMarks(nullptr); // a failure waits for the next row or tick
     }
     report();
 }
@@ -152,9 +180,14 @@ ExportResult RecordingFileOutput::finish()
     if (!shared_.queue.empty())
         drain(lock);
     const std::size_t lost = shared_.queue.size();
-    const std::string why = shared_.why;
+    std::string why = shared_.why;
     lock.unlock();
+    std::string marksWhy;
+    const bool marksKept = writer_.writeMarks(&marksWhy) || !writer_.isOpen();
     writer_.close();
+    if (!marksKept && lost == 0)
+        return ExportResult::failure(
+            QStringLiteral("the outbox could not be kept: %1").arg(QString::fromStdString(marksWhy)));
     if (lost > 0)
         return ExportResult::failure(
             QStringLiteral("%1 rows were never written: %2").arg(lost).arg(QString::fromStdString(why)));

@@ -17,7 +17,7 @@
 #include <string>
 #include <thread>
 
-class RecordingFileOutput : public Output {
+class RecordingFileOutput : public Output, public Spine {
 public:
     enum class Mode {
         // add() returns once the row is on the disk: the recorder prints a
@@ -32,8 +32,13 @@ public:
     ~RecordingFileOutput() override; // a last try for unwritten rows, then the writer ends
 
     QString name() const override { return QStringLiteral("recording file %1").arg(path_); }
-    QString path() const { return path_; }
+    QString path() const override { return path_; }
     ExportResult open() override;
+    // Synchronous: the number the next row gets, one past the file's last.
+    std::int64_t nextSeq() const { return writer_.nextSeq(); }
+    std::int64_t delivered(const std::string &destination) const override;
+    void noteDelivered(const std::string &destination, std::int64_t seq) override;
+    void discard() override;
     void add(const RowRecord &row) override;
     // Synchronous: the reason when rows stay unwritten. Background: returns
     // at once; the writer ends when every row is written.
@@ -68,6 +73,7 @@ private:
     Facts facts_;
     RecordingFileWriter writer_; // the writer thread's alone in Background mode
     bool factsNoted_ = false;    // likewise
+    bool created_ = false;       // open() made the file
     Shared shared_;
     std::thread thread_;
 };

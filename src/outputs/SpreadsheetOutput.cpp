@@ -2,30 +2,111 @@
 #include "SpreadsheetOutput.h"
 
 #include "PosixFile.h"
+#include "ReadingListModel.h"
+#include "RecordingFileReader.h"
 #include "SpreadsheetExport.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+SpreadsheetOutput::SpreadsheetOutput(QString path, const OutputContext &context)
+    : path_(std::move(path)), spine_(context.spine),
+      conversion_(context.conversion)
+{
+}
+
+SpreadsheetOutput::~SpreadsheetOutput() { release(); }
+
+void SpreadsheetOutput::release()
+{
+    if (lock_ >= 0)
+        ::close(lock_);
+    lock_ = -1;
+}
 
 ExportResult SpreadsheetOutput::open()
 {
-    // Written only at the end, but a folder that is not there is better
-    // told now, while the user is still at the keyboard.
+    // Written at the end, but a folder that is not there is better told
+    // now, while the user is still at the keyboard.
     const QFileInfo dir(QFileInfo(path_).absolutePath());
     if (!dir.isDir())
         return ExportResult::failure(QStringLiteral("No such file or directory"));
     if (!dir.isWritable())
         return ExportResult::failure(QStringLiteral("Permission denied"));
-    if (posix_file::inUseByAnother(path_))
-        return ExportResult::failure(posix_file::inUseText());
+    const QFileInfo file(path_);
+    // An empty file is what a crashed run leaves of its hold: nothing to keep.
+    if (file.exists() && file.size() > 0) {
+        const std::optional<std::int64_t> held = workbookRows(path_);
+        if (!held)
+            return ExportResult::failure(
+                QStringLiteral("it is not a spreadsheet file breezon wrote; give a new file name"));
+        const std::int64_t recorded = spine_ ? RecordingFileReader::rowsIn(spine_->path()) : 0;
+        if (!conversion_ && *held > recorded)
+            return ExportResult::failure(
+                QStringLiteral("it holds %1 rows and the recording %2 only %3: it would lose rows; give a new "
+                               "file name, or make it with --from")
+                    .arg(*held)
+                    .arg(spine_ ? spine_->path() : QString())
+                    .arg(recorded));
+    }
+    created_ = !file.exists();
+    lock_ = posix_file::openForAppend(path_);
+    if (lock_ < 0)
+        return ExportResult::failure(posix_file::errorText(errno));
+    if (!posix_file::lockForThisProcess(lock_)) {
+        const int error = errno;
+        release();
+        discard();
+        return ExportResult::failure(error == EWOULDBLOCK ? posix_file::inUseText() : posix_file::errorText(error));
+    }
     return ExportResult::success();
+}
+
+void SpreadsheetOutput::add(const RowRecord &row) { last_ = row.seq; }
+
+void SpreadsheetOutput::discard()
+{
+    release();
+    if (created_ && QFileInfo(path_).size() == 0)
+        QFile::remove(path_);
+    created_ = false;
 }
 
 ExportResult SpreadsheetOutput::finish()
 {
+    if (last_ < 0) {
+        discard(); // no row: an existing workbook stays as it was
+        return ExportResult::success();
+    }
+    // Every row of the recording up to the run's last, read back.
+    RecordingFileReader reader;
+    ExportResult result = reader.open(spine_->path());
+    ReadingListModel rows;
+    RowRecord row;
+    if (result.ok) {
+        reader.seek(0, last_);
+        rows.beginAppending();
+        while (reader.next(row))
+            rows.addRow(row.reading, row.time, row.seq);
+        rows.endAppending();
+        if (!reader.error().isEmpty())
+            result = ExportResult::failure(reader.error());
+    }
+    reader.close();
+    release(); // the hold goes, or the save would find the file in use
+    if (!result.ok) {
+        discard();
+        return ExportResult::failure(
+            QStringLiteral("the recording %1 cannot be read back: %2").arg(spine_->path(), result.error));
+    }
     SpreadsheetHooks hooks;
     hooks.status = [](const QString &) {};
     hooks.message = [this](const QString &text) { failed(text); };
     SpreadsheetLayout layout;
     layout.timestamps = true;
-    return exportSpreadsheet(*rows_, path_, hooks, layout);
+    return exportSpreadsheet(rows, path_, hooks, layout);
 }

@@ -3,7 +3,6 @@
 
 #include "CsvOutput.h"
 #include "MqttOutput.h"
-#include "RecordingFileOutput.h"
 #include "SpreadsheetOutput.h"
 #include "TextFileOutput.h"
 
@@ -25,11 +24,6 @@ std::unique_ptr<Output> makeMqtt(const QString &value, const OutputContext &cont
     return std::make_unique<MqttOutput>(value, context);
 }
 
-std::unique_ptr<Output> makeRecording(const QString &value, const OutputContext &context)
-{
-    return std::make_unique<RecordingFileOutput>(value, context, RecordingFileOutput::Mode::Synchronous);
-}
-
 } // namespace
 
 const std::vector<OutputOption> &outputOptions()
@@ -42,7 +36,11 @@ const std::vector<OutputOption> &outputOptions()
         {QStringLiteral("--xls"), QStringLiteral("FILE"),
          QStringLiteral("write the spreadsheet file FILE when the run ends"), makeSpreadsheet},
         {QStringLiteral("--breezon"), QStringLiteral("FILE"),
-         QStringLiteral("add each row to the recording file FILE (continued if it is one)"), makeRecording},
+         QStringLiteral("record into FILE (continued if it is one) rather than the recordings folder"), nullptr},
+        {QStringLiteral("--no-journal"), QString(),
+         QStringLiteral("keep no recording file (then no --xls and no --mqtt)"), nullptr},
+        {QStringLiteral("--name"), QStringLiteral("NAME"),
+         QStringLiteral("the instrument's name in every output (default: the port's)"), nullptr},
         {QStringLiteral("--mqtt"), QStringLiteral("URL"),
          QStringLiteral("publish each row to an MQTT broker: mqtt[s]://HOST[:PORT][/PREFIX]"), makeMqtt},
         {QStringLiteral("--mqtt-user"), QStringLiteral("NAME"),
@@ -51,6 +49,8 @@ const std::vector<OutputOption> &outputOptions()
          QStringLiteral("read the broker's password from FILE's first line"), nullptr},
         {QStringLiteral("--mqtt-ca"), QStringLiteral("FILE"),
          QStringLiteral("trust the broker's certificate by this CA (default: the system's)"), nullptr},
+        {QStringLiteral("--mqtt-wait"), QStringLiteral("SECONDS"),
+         QStringLiteral("at the end, wait this long for a broker that takes nothing (default 10)"), nullptr},
         {QStringLiteral("--ha-discovery"), QString(),
          QStringLiteral("also publish Home Assistant discovery messages"), nullptr},
         {QStringLiteral("--stdout"), QStringLiteral("FORMAT"),

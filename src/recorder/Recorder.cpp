@@ -1,27 +1,35 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Recorder.h"
 
-#include "Frame.h"
-#include "OutputOptions.h"
+#include "RecordingFolder.h"
 #include "Simulator.h"
 #include "StdoutFormats.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QSysInfo>
 #include <QTimer>
 
 #include <algorithm>
 
 Recorder::Recorder(RecorderOptions options, std::FILE *out, std::FILE *err, QObject *parent)
     : QObject(parent), options_(std::move(options)), out_(out), err_(err),
-      store_(std::make_unique<SampleStore>()), acquisition_(*store_),
-      silence_(std::chrono::milliseconds(options_.noDataAfterMs))
+      store_(std::make_unique<SampleStore>()), session_(*store_)
 {
-    connect(&acquisition_, &Acquisition::sampleReady, this, &Recorder::onSample);
-    connect(&acquisition_, &Acquisition::portStatus, this, &Recorder::say);
+    session_.noDataAfter = std::chrono::milliseconds(options_.noDataAfterMs);
+    connect(&session_, &Session::note, this, &Recorder::say);
+    connect(&session_, &Session::rowAdded, this, &Recorder::onRow);
+    connect(&session_, &Session::ticked, this, &Recorder::checkGone);
 }
 
 Recorder::~Recorder()
 {
-    acquisition_.stop();
+    session_.stop();
+}
+
+QString Recorder::recordingPath() const
+{
+    return recording_ ? recording_->path() : source_ ? source_->path() : QString();
 }
 
 void Recorder::say(const QString &text)
@@ -37,44 +45,95 @@ void Recorder::outputFailed(const QString &text)
         status_ = kFileError;
 }
 
-bool Recorder::openOutputs()
+bool Recorder::usage(const QString &text)
 {
-    context_.rows = &model_;
-    // The simulated instrument's pseudo-terminal is not made yet: outputs
-    // know it by the name its rows go by everywhere else.
+    say(text);
+    status_ = kUsage;
+    return false;
+}
+
+// What every run knows before its outputs are made: the instrument's name
+// and the run's context.
+void Recorder::prepare()
+{
     context_.port = options_.demo ? QStringLiteral("demo") : options_.port;
+    const QString name = options_.settings.value(QStringLiteral("--name"));
+    context_.instrument = name.isEmpty() ? instrumentName(context_.port) : name;
     context_.periodMs = options_.periodMs;
     context_.settings = options_.settings;
+}
+
+// The outputs of the table, once the context has its spine; standard output
+// last.
+bool Recorder::makeOutputs()
+{
+    const QString format = options_.settings.value(QStringLiteral("--stdout"));
+    const auto line = stdoutFormat(format, context_.instrument);
+    if (!line)
+        return usage(QStringLiteral("--stdout takes %1, not '%2'").arg(QLatin1String(kStdoutFormats), format));
     for (const RecorderOptions::OutputChoice &choice : options_.outputs)
         outputs_.push_back(findOutputOption(choice.flag)->make(choice.value, context_));
-    const QString format = options_.settings.value(QStringLiteral("--stdout"));
-    const auto line = stdoutFormat(format, instrumentName(context_.port));
-    if (!line) {
-        say(QStringLiteral("--stdout takes %1, not '%2'").arg(QLatin1String(kStdoutFormats), format));
-        status_ = kUsage;
-        return false;
-    }
     outputs_.push_back(std::make_unique<StdoutOutput>(out_, *line));
+    return true;
+}
 
-    // Every output is tried, so one run of the command names every problem.
-    bool ok = true;
-    for (const auto &output : outputs_) {
-        output->setNote([this](const QString &text, bool failure) { failure ? outputFailed(text) : say(text); });
-        const ExportResult result = output->open();
-        if (!result.ok) {
-            outputFailed(QStringLiteral("the %1 cannot be written: %2").arg(output->name(), result.error));
-            ok = false;
-        }
-    }
-    return ok;
+// Every output is tried, so one run of the command names every problem; a
+// start that fails leaves no file it made.
+bool Recorder::openOutputs()
+{
+    for (const auto &output : outputs_)
+        session_.addSink(output.get());
+    for (Output *sink : session_.sinks())
+        sink->setNote([this](const QString &text, bool failure) { failure ? outputFailed(text) : say(text); });
+    const QStringList failures = session_.openSinks();
+    for (const QString &failure : failures)
+        outputFailed(failure);
+    if (!failures.isEmpty())
+        session_.discardSinks();
+    return failures.isEmpty();
 }
 
 bool Recorder::start()
 {
     if (!options_.from.isEmpty())
         return startReplay();
+    return startLive();
+}
+
+bool Recorder::startLive()
+{
+    const bool journal = !options_.settings.contains(QStringLiteral("--no-journal"));
+    QString spinePath = options_.settings.value(QStringLiteral("--breezon"));
+    prepare();
+    // The recording file is the spine: without --breezon, the instrument's
+    // own recording in the recordings folder, continued at every start, so
+    // the numbering, the spreadsheet and the outbox go on across restarts.
+    if (spinePath.isEmpty() && journal) {
+        const QString folder = recording_file::defaultFolder();
+        QDir().mkpath(folder);
+        spinePath = QDir(folder).filePath(recording_file::fileNameOf(context_.instrument) + QStringLiteral(".breezon"));
+    }
+    if (!spinePath.isEmpty()) {
+        recording_ = std::make_unique<RecordingFileOutput>(spinePath, context_, RecordingFileOutput::Mode::Synchronous);
+        context_.spine = recording_.get();
+        session_.setSpine(recording_.get());
+    }
+    if (!makeOutputs())
+        return false;
+    for (const auto &output : outputs_)
+        if (output->needsRecording() && !recording_)
+            return usage(QStringLiteral("the %1 is made from the run's recording file: give --breezon FILE "
+                                        "rather than --no-journal")
+                             .arg(output->name()));
     if (!openOutputs())
         return false;
+    if (recording_) {
+        session_.setNextSeq(recording_->nextSeq());
+        say(recording_->nextSeq() == 0
+                ? QStringLiteral("recording into %1").arg(recording_->path())
+                : QStringLiteral("recording into %1, going on from row %2").arg(recording_->path()).arg(
+                      recording_->nextSeq()));
+    }
 
     QString port = options_.port;
     if (options_.demo) {
@@ -84,29 +143,18 @@ bool Recorder::start()
             say(QStringLiteral("open port error: the simulated instrument cannot start: %1")
                     .arg(QString::fromStdString(why)));
             status_ = kPortError;
+            session_.discardSinks();
             return false;
         }
         port = QString::fromStdString(simulator_->slavePath());
     }
-
     QString why;
-    if (acquisition_.start(port, options_.periodMs, &why) != Acquisition::StartResult::Started) {
+    if (session_.start(port, options_.periodMs, &why) != Acquisition::StartResult::Started) {
         say(QStringLiteral("open port error: %1: %2").arg(port, why));
         status_ = kPortError;
+        session_.discardSinks();
         return false;
     }
-    portShown_ = port;
-
-    ticker_ = new QTimer(this);
-    connect(ticker_, &QTimer::timeout, this, &Recorder::tick);
-    ticker_->start(1000);
-    silenceTimer_ = new QTimer(this);
-    silenceTimer_->setSingleShot(true);
-    connect(silenceTimer_, &QTimer::timeout, this, [this] {
-        say(silence_.warn(portShown_));
-        armSilence();
-    });
-    armSilence();
     if (options_.seconds) {
         deadlineAt_ = std::chrono::steady_clock::now() + std::chrono::seconds(*options_.seconds);
         deadline_ = new QTimer(this);
@@ -117,11 +165,6 @@ bool Recorder::start()
     return true;
 }
 
-void Recorder::armSilence()
-{
-    silenceTimer_->start(std::min(silence_.untilNext(), std::chrono::milliseconds(std::chrono::hours(24))));
-}
-
 void Recorder::armDeadline()
 {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadlineAt_ - std::chrono::steady_clock::now());
@@ -130,13 +173,6 @@ void Recorder::armDeadline()
         return;
     }
     deadline_->start(std::min(left, std::chrono::milliseconds(std::chrono::hours(24))));
-}
-
-void Recorder::tick()
-{
-    for (const auto &output : outputs_)
-        output->tick();
-    checkGone();
 }
 
 void Recorder::checkGone()
@@ -155,26 +191,13 @@ void Recorder::checkGone()
     }
 }
 
-void Recorder::onSample()
+void Recorder::onRow()
 {
-    if (finished_)
-        return;
-    RowRecord record;
-    record.frame = store_->newest();
-    record.reading = decodeFrame(record.frame);
-    record.time = Timestamp::now();
-    record.seq = model_.addRow(record.reading, record.time);
-    acquisition_.clearPending();
-    silence_.restart();
-    armSilence();
-
-    for (const auto &output : outputs_)
-        output->add(record);
+    ++rows_;
+    if (!options_.from.isEmpty())
+        return; // the replay counts its own rows
     checkGone();
-    if (finished_)
-        return;
-
-    if (options_.rows && model_.itemCount() >= *options_.rows)
+    if (!finished_ && options_.rows && rows_ >= *options_.rows)
         finish();
 }
 
@@ -183,20 +206,16 @@ void Recorder::finish()
     if (finished_)
         return;
     finished_ = true;
-    for (QTimer *timer : {ticker_, deadline_, silenceTimer_})
-        if (timer)
-            timer->stop();
-    acquisition_.stop();
+    if (deadline_)
+        deadline_->stop();
+    session_.stop();
     if (simulator_)
         simulator_->stop();
-
-    for (const auto &output : outputs_) {
-        const ExportResult result = output->finish();
-        if (!result.ok && !result.reported)
-            outputFailed(QStringLiteral("the %1 was not written: %2").arg(output->name(), result.error));
-    }
-    if (model_.itemCount() == 0 && status_ == kDone) {
-        say(QStringLiteral("no row was recorded from %1").arg(portShown_));
+    for (const QString &failure : session_.finishSinks())
+        outputFailed(failure);
+    if (rows_ == 0 && status_ == kDone) {
+        say(options_.from.isEmpty() ? QStringLiteral("no row was recorded from %1").arg(options_.port.isEmpty() ? QStringLiteral("the simulated instrument") : options_.port)
+                                    : QStringLiteral("%1 holds no rows").arg(options_.from));
         status_ = kNoData;
     }
     emit finished(status_);

@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The headless recorder: the window's acquisition, hand-off and reading list
-// model, with every row handed to a list of outputs (standard output last,
-// so a printed row is already in every file).
+// The headless recorder: a session whose rows go first into the run's
+// recording file (--breezon, or the recordings folder), then into every
+// output chosen, standard output last, so a printed row is already in every
+// file. With --from the session's source is a recording file instead of a
+// port.
 
-#include "Acquisition.h"
-#include "NoDataWatch.h"
-#include "Output.h"
-#include "ReadingListModel.h"
+#include "OutputOptions.h"
 #include "RecorderOptions.h"
+#include "RecordingFileOutput.h"
 #include "SampleStore.h"
+#include "Session.h"
 
 #include <QObject>
 
@@ -32,28 +33,33 @@ public:
 
     // Opens every output, then the port, and starts recording. Returns
     // false when an output cannot be opened (status() is kFileError, no port
-    // was opened) or the port cannot be opened (kPortError); the run then
-    // ends without finished().
+    // was opened, no file made) or the port cannot be opened (kPortError);
+    // the run then ends without finished().
     bool start();
     // Ends the run: stops acquisition, finishes every output and emits
     // finished(status()). Safe to call twice.
     void finish();
 
     int status() const { return status_; }
-    const ReadingListModel &model() const { return model_; }
+    // Rows this run gave its outputs.
+    std::int64_t rows() const { return rows_; }
+    // The run's recording file; empty without one.
+    QString recordingPath() const;
 
 signals:
     void finished(int status);
 
 private:
-    void onSample();
     void say(const QString &text);
     void outputFailed(const QString &text);
+    bool usage(const QString &text);
+    void prepare();
+    bool makeOutputs();
     bool openOutputs();
-    void tick();
+    void onRow();
     void checkGone();
     void armDeadline();
-    void armSilence();
+    bool startLive();
     bool startReplay(); // --from, in RecorderReplay.cpp
 
     RecorderOptions options_;
@@ -61,18 +67,15 @@ private:
     std::FILE *err_;
     std::unique_ptr<SampleStore> store_;
     std::unique_ptr<Simulator> simulator_;
-    Acquisition acquisition_;
-    ReadingListModel model_;
+    Session session_;
     OutputContext context_;
+    std::unique_ptr<RecordingFileOutput> recording_; // the live run's spine
+    std::unique_ptr<Spine> source_;                  // --from: the recording read
     std::vector<std::unique_ptr<Output>> outputs_;
-    QString portShown_;
-    // Once a second: outputs catch up and report.
-    QTimer *ticker_ = nullptr;
     // --seconds, re-armed in chunks: a timer takes at most 24.8 days.
     QTimer *deadline_ = nullptr;
     std::chrono::steady_clock::time_point deadlineAt_;
-    NoDataWatch silence_;
-    QTimer *silenceTimer_ = nullptr;
+    std::int64_t rows_ = 0;
     bool goneTold_ = false;
     int status_ = kDone;
     bool finished_ = false;

@@ -1,12 +1,56 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // --from: the rows of a recording file instead of a port's, each with its
-// recorded time, through the same model and outputs as a live run; so the
-// files made are those the live run would have made.
+// number and recorded time, through the same session and outputs as a live
+// run; so the files made are those the live run would have made. The files
+// are written in large pieces with one sync at the end, not one a row.
 #include "Recorder.h"
 
 #include "RecordingFileReader.h"
+#include "RecordingFileWriter.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QTimer>
+
+namespace {
+
+// The recording read, as the outputs made from it see it. Its outbox is
+// written only when an output keeps its place there (--mqtt), so a plain
+// conversion never writes to the file it reads.
+class SourceSpine : public Spine {
+public:
+    explicit SourceSpine(QString path) : path_(std::move(path)) {}
+    ~SourceSpine() override
+    {
+        if (writer_.isOpen())
+            writer_.writeMarks(nullptr);
+    }
+    QString path() const override { return path_; }
+    std::int64_t delivered(const std::string &destination) const override
+    {
+        if (!writer_.isOpen() && !tried_) {
+            tried_ = true;
+            if (!writer_.open(QFile::encodeName(path_).toStdString(), &why_))
+                return -1;
+        }
+        return writer_.isOpen() ? writer_.delivered(destination) : -1;
+    }
+    void noteDelivered(const std::string &destination, std::int64_t seq) override
+    {
+        if (writer_.isOpen()) {
+            writer_.noteDelivered(destination, seq);
+            writer_.writeMarks(nullptr);
+        }
+    }
+
+private:
+    QString path_;
+    mutable RecordingFileWriter writer_;
+    mutable bool tried_ = false;
+    mutable std::string why_;
+};
+
+} // namespace
 
 bool Recorder::startReplay()
 {
@@ -18,22 +62,36 @@ bool Recorder::startReplay()
         status_ = kPortError;
         return false;
     }
+    prepare();
+    context_.conversion = true;
+    source_ = std::make_unique<SourceSpine>(options_.from);
+    context_.spine = source_.get();
+    if (!makeOutputs())
+        return false;
+    // --breezon beside --from copies the rows that verify into another file.
+    const QString copy = options_.settings.value(QStringLiteral("--breezon"));
+    if (!copy.isEmpty()) {
+        if (QFileInfo(copy).absoluteFilePath() == QFileInfo(options_.from).absoluteFilePath())
+            return usage(QStringLiteral("--breezon and --from name the same file %1").arg(copy));
+        outputs_.insert(outputs_.begin(),
+                        std::make_unique<RecordingFileOutput>(copy, context_, RecordingFileOutput::Mode::Synchronous));
+    }
     if (!openOutputs())
         return false;
     // Once start() has returned, so a caller waiting for finished() sees it.
     QTimer::singleShot(0, this, [this, reader] {
-        RowRecord record;
-        while (!finished_ && reader->next(record)) {
-            record.seq = model_.addRow(record.reading, record.time);
-            for (const auto &output : outputs_)
-                output->add(record);
-            if (options_.rows && model_.itemCount() >= *options_.rows)
-                break;
+        session_.replay(*reader, options_.rows ? *options_.rows : -1);
+        if (reader->damagedRows() > 0) {
+            say(QStringLiteral("%1 has %2 damaged rows, left out: the first is row %3")
+                    .arg(options_.from)
+                    .arg(reader->damagedRows())
+                    .arg(reader->firstDamaged()));
+            status_ = kPortError;
         }
         if (!reader->error().isEmpty()) {
             say(QStringLiteral("%1 could be read only up to row %2: %3")
                     .arg(options_.from)
-                    .arg(model_.itemCount())
+                    .arg(session_.nextSeq())
                     .arg(reader->error()));
             status_ = kPortError;
         }

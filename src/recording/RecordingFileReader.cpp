@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RecordingFileReader.h"
 
-#include "Frame.h"
 #include "RecordingFileSchema.h"
+#include "StoredRow.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +12,9 @@
 #include <cstring>
 
 namespace {
+
+// Rows per read: small enough that a writer waits a few milliseconds at most.
+constexpr int kChunkRows = 4096;
 
 // The offset from the end of "2026-12-08T11:29:31.512+01:00"; 0 when the
 // text has none.
@@ -26,6 +29,49 @@ std::int32_t offsetOf(const unsigned char *text, int size)
         return 0;
     const std::int32_t seconds = ((h1 * 10 + h2) * 60 + m1 * 10 + m2) * 60;
     return o[0] == '-' ? -seconds : seconds;
+}
+
+std::string textAt(sqlite3_stmt *st, int column)
+{
+    const unsigned char *t = sqlite3_column_text(st, column);
+    return t ? std::string(reinterpret_cast<const char *>(t), std::size_t(sqlite3_column_bytes(st, column)))
+             : std::string();
+}
+std::optional<std::string> optionalTextAt(sqlite3_stmt *st, int column)
+{
+    if (sqlite3_column_type(st, column) == SQLITE_NULL)
+        return std::nullopt;
+    return textAt(st, column);
+}
+std::optional<double> optionalRealAt(sqlite3_stmt *st, int column)
+{
+    if (sqlite3_column_type(st, column) == SQLITE_NULL)
+        return std::nullopt;
+    return sqlite3_column_double(st, column);
+}
+
+// The row as stored, for its checksum.
+StoredRow storedColumns(sqlite3_stmt *st)
+{
+    StoredRow s;
+    s.seq = sqlite3_column_int64(st, 0);
+    s.unixMs = sqlite3_column_int64(st, 1);
+    s.time = textAt(st, 2);
+    if (sqlite3_column_bytes(st, 3) == int(SampleFrame::kSize))
+        std::memcpy(s.frame.data(), sqlite3_column_blob(st, 3), SampleFrame::kSize);
+    s.mode = textAt(st, 4);
+    s.value = optionalRealAt(st, 5);
+    s.unit = optionalTextAt(st, 6);
+    s.rh = sqlite3_column_double(st, 7);
+    s.temperature = sqlite3_column_double(st, 8);
+    s.temperatureUnit = textAt(st, 9);
+    s.marker = optionalTextAt(st, 10);
+    s.hold = textAt(st, 11);
+    s.speed = sqlite3_column_double(st, 12);
+    s.area = sqlite3_column_double(st, 13);
+    s.temperatureC = sqlite3_column_double(st, 14);
+    s.flowM3h = optionalRealAt(st, 15);
+    return s;
 }
 
 } // namespace
@@ -50,53 +96,111 @@ ExportResult RecordingFileReader::open(const QString &path)
         return ExportResult::failure(why);
     }
     sqlite3_busy_timeout(db_, 2000);
-    std::string why = recording_file::whyNotOurs(db_);
-    // One read transaction over the count and the rows: one snapshot.
+    std::string why = recording_file::whyNotOurs(db_, &version_);
     sqlite3_stmt *count = nullptr;
     if (why.empty() &&
-        (sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK ||
-         sqlite3_prepare_v2(db_, "SELECT count(*) FROM sample", -1, &count, nullptr) != SQLITE_OK ||
-         sqlite3_step(count) != SQLITE_ROW ||
-         sqlite3_prepare_v2(db_, "SELECT unix_ms, time, frame FROM sample ORDER BY seq", -1, &rowsQuery_,
-                            nullptr) != SQLITE_OK))
+        (sqlite3_prepare_v2(db_, "SELECT count(*), IFNULL(MAX(seq), -1) FROM sample", -1, &count, nullptr) !=
+             SQLITE_OK ||
+         sqlite3_step(count) != SQLITE_ROW))
         why = recording_file::lastError(db_);
-    if (count)
+    if (why.empty()) {
         rows_ = sqlite3_column_int64(count, 0);
+        last_ = sqlite3_column_int64(count, 1);
+    }
     sqlite3_finalize(count);
+    // Version 1 has no checksum and no SI columns: they read as null.
+    const char *sql = version_ >= 2 ? "SELECT seq, unix_ms, time, frame, mode, value, unit, rh, temperature, "
+                                      "temperature_unit, marker, hold, speed, area, temperature_c, flow_m3_h, "
+                                      "checksum FROM sample WHERE seq >= ?1 AND seq <= ?2 ORDER BY seq LIMIT ?3"
+                                    : "SELECT seq, unix_ms, time, frame, mode, value, unit, rh, temperature, "
+                                      "temperature_unit, marker, hold, speed, area, NULL, NULL, NULL "
+                                      "FROM sample WHERE seq >= ?1 AND seq <= ?2 ORDER BY seq LIMIT ?3";
+    if (why.empty() && sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &query_, nullptr) != SQLITE_OK)
+        why = recording_file::lastError(db_);
     if (!why.empty()) {
         close();
         return ExportResult::failure(QString::fromStdString(why));
     }
+    end_ = last_;
     return ExportResult::success();
+}
+
+std::int64_t RecordingFileReader::rowsIn(const QString &path)
+{
+    RecordingFileReader reader;
+    return reader.open(path).ok ? reader.rowCount() : 0;
+}
+
+void RecordingFileReader::seek(std::int64_t seq, std::int64_t last)
+{
+    from_ = seq;
+    end_ = last < 0 ? last_ : last;
+    inChunk_ = 0;
+    if (query_)
+        sqlite3_reset(query_);
+}
+
+void RecordingFileReader::fetch()
+{
+    sqlite3_reset(query_); // ends the previous piece's read
+    sqlite3_bind_int64(query_, 1, from_);
+    sqlite3_bind_int64(query_, 2, end_);
+    sqlite3_bind_int(query_, 3, kChunkRows);
+    inChunk_ = kChunkRows;
 }
 
 bool RecordingFileReader::next(RowRecord &row)
 {
-    if (!rowsQuery_)
+    if (!query_)
         return false;
-    const int step = sqlite3_step(rowsQuery_);
-    if (step == SQLITE_DONE)
-        return false;
-    if (step != SQLITE_ROW)
-        return fail(QString::fromStdString(recording_file::lastError(db_)));
-    const int frameBytes = sqlite3_column_bytes(rowsQuery_, 2);
-    if (frameBytes != int(SampleFrame::kSize))
-        return fail(QStringLiteral("row %1 holds a frame of %2 bytes, not %3").arg(seq_).arg(frameBytes).arg(SampleFrame::kSize));
-    std::memcpy(row.frame.bytes.data(), sqlite3_column_blob(rowsQuery_, 2), SampleFrame::kSize);
-    row.time.unixMs = sqlite3_column_int64(rowsQuery_, 0);
-    row.time.utcOffsetS = offsetOf(sqlite3_column_text(rowsQuery_, 1), sqlite3_column_bytes(rowsQuery_, 1));
-    row.reading = decodeFrame(row.frame);
-    row.seq = seq_++;
-    return true;
+    for (;;) {
+        if (from_ > end_)
+            return false;
+        if (inChunk_ == 0)
+            fetch();
+        const int step = sqlite3_step(query_);
+        if (step == SQLITE_DONE) { // a piece short of its limit: nothing more up to end_
+            inChunk_ = 0;
+            sqlite3_reset(query_);
+            return false;
+        }
+        if (step != SQLITE_ROW)
+            return fail(QStringLiteral("damaged from row %1 on: %2")
+                            .arg(from_)
+                            .arg(QString::fromStdString(recording_file::lastError(db_))));
+        --inChunk_;
+        const std::int64_t seq = sqlite3_column_int64(query_, 0);
+        from_ = seq + 1;
+        const bool frameWhole = sqlite3_column_bytes(query_, 3) == int(SampleFrame::kSize);
+        const bool checked = sqlite3_column_type(query_, 16) != SQLITE_NULL;
+        if (!frameWhole ||
+            (checked && std::uint32_t(sqlite3_column_int64(query_, 16)) != storedColumns(query_).checksum())) {
+            if (damaged_++ == 0)
+                firstDamaged_ = seq;
+            continue;
+        }
+        std::memcpy(row.frame.bytes.data(), sqlite3_column_blob(query_, 3), SampleFrame::kSize);
+        row.time.unixMs = sqlite3_column_int64(query_, 1);
+        row.time.utcOffsetS = offsetOf(sqlite3_column_text(query_, 2), sqlite3_column_bytes(query_, 2));
+        row.reading = decodeFrame(row.frame);
+        row.seq = int(seq);
+        return true;
+    }
 }
 
 void RecordingFileReader::close()
 {
-    sqlite3_finalize(rowsQuery_);
-    rowsQuery_ = nullptr;
+    sqlite3_finalize(query_);
+    query_ = nullptr;
     if (db_)
-        sqlite3_close_v2(db_); // ends the read transaction
+        sqlite3_close_v2(db_);
     db_ = nullptr;
     rows_ = 0;
-    seq_ = 0;
+    last_ = -1;
+    from_ = 0;
+    end_ = -1;
+    inChunk_ = 0;
+    version_ = 0;
+    damaged_ = 0;
+    firstDamaged_ = -1;
 }

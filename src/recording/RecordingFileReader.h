@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Reads a recording file back, row by row, as every output receives rows.
-// Opening takes a snapshot: rows that a running recorder appends meanwhile
-// are not seen, and a file whose last transaction was cut by a crash reads
-// with every row committed before it.
+// Reads a recording file back, row by row, as every output receives rows:
+// each row with its own number and recorded time. Opening fixes the last
+// row read, so rows that a running recorder appends meanwhile are not seen;
+// the rows are read in short pieces, each its own read, so a writer is never
+// held up for long. A row whose checksum does not match is not a reading:
+// it is skipped and counted.
 
 #include "ExportResult.h"
 #include "RowRecord.h"
@@ -24,20 +26,39 @@ public:
 
     // Refuses a file that is not a recording, saying why.
     ExportResult open(const QString &path);
-    // Rows in the snapshot.
+    // The rows a recording holds now; 0 when it cannot be read.
+    static std::int64_t rowsIn(const QString &path);
+    // Rows up to the last one at opening, and that last row's number (-1
+    // for none).
     std::int64_t rowCount() const { return rows_; }
-    // The next row, numbered by its place in the recording from 0, with its
-    // recorded time; false at the end, or on a failure with error() set.
+    std::int64_t lastSeq() const { return last_; }
+    int version() const { return version_; }
+
+    // Reading goes on from row `seq`, up to `last` (the last at opening when
+    // negative; a larger one reads rows written since, when there are).
+    void seek(std::int64_t seq, std::int64_t last = -1);
+    // The next good row; false at the end, or on a failure with error() set.
     bool next(RowRecord &row);
     QString error() const { return error_; }
+    // Rows skipped so far because they failed their checksum, and the first
+    // of them (-1 for none).
+    std::int64_t damagedRows() const { return damaged_; }
+    std::int64_t firstDamaged() const { return firstDamaged_; }
     void close();
 
 private:
     bool fail(const QString &why);
+    void fetch();
 
     sqlite3 *db_ = nullptr;
-    sqlite3_stmt *rowsQuery_ = nullptr;
+    sqlite3_stmt *query_ = nullptr;
     std::int64_t rows_ = 0;
-    int seq_ = 0;
+    std::int64_t last_ = -1;
+    std::int64_t from_ = 0; // the next row to read
+    std::int64_t end_ = -1; // the last row to read
+    int inChunk_ = 0;       // rows the current piece still may give
+    int version_ = 0;
+    std::int64_t damaged_ = 0;
+    std::int64_t firstDamaged_ = -1;
     QString error_;
 };

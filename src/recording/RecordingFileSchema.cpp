@@ -3,7 +3,7 @@
 
 namespace recording_file {
 
-const char *const kSchema = R"sql(
+const char *const kSchemaV1 = R"sql(
 CREATE TABLE recording (
   key   TEXT NOT NULL,
   value TEXT NOT NULL
@@ -26,6 +26,25 @@ CREATE TABLE sample (
 );
 )sql";
 
+// Version 2: units that never change (so a database can aggregate across
+// instruments and switch positions), a checksum per row (so damage is
+// reported, not shown as a reading; null for the rows of version 1), and
+// the outbox: how far each network destination has taken the rows.
+const char *const kUpgradeToV2 = R"sql(
+ALTER TABLE sample ADD COLUMN temperature_c REAL;
+ALTER TABLE sample ADD COLUMN flow_m3_h REAL;
+ALTER TABLE sample ADD COLUMN checksum INTEGER;
+UPDATE sample SET
+  temperature_c = CASE temperature_unit WHEN 'F' THEN round((temperature - 32) / 1.8, 1) ELSE temperature END,
+  flow_m3_h = CASE WHEN mode = 'flow' THEN
+    round(value * CASE unit WHEN 'CMM' THEN 60 WHEN 'CMS' THEN 3600 WHEN 'CFM' THEN 1.69901079552 END, 3) END;
+CREATE TABLE outbox (
+  destination TEXT PRIMARY KEY,
+  delivered   INTEGER NOT NULL
+);
+PRAGMA user_version = 2;
+)sql";
+
 namespace {
 
 bool pragmaInt(sqlite3 *db, const char *sql, std::int64_t *out)
@@ -45,7 +64,7 @@ std::string lastError(sqlite3 *db)
     return db ? sqlite3_errmsg(db) : "out of memory";
 }
 
-std::string whyNotOurs(sqlite3 *db, bool *fresh)
+std::string whyNotOurs(sqlite3 *db, int *versionOut, bool *fresh)
 {
     if (fresh)
         *fresh = false;
@@ -54,6 +73,8 @@ std::string whyNotOurs(sqlite3 *db, bool *fresh)
     if (!pragmaInt(db, "PRAGMA application_id", &id) || !pragmaInt(db, "PRAGMA user_version", &version) ||
         !pragmaInt(db, "SELECT count(*) FROM sqlite_schema", &tables))
         return "not a breezon recording (" + lastError(db) + ")";
+    if (versionOut)
+        *versionOut = int(version);
     if (id == 0 && version == 0 && tables == 0) {
         if (fresh)
             *fresh = true;
@@ -63,8 +84,8 @@ std::string whyNotOurs(sqlite3 *db, bool *fresh)
         return "not a breezon recording (an SQLite database of another program)";
     if (version > kVersion)
         return "made by a newer breezon (recording file version " + std::to_string(version) +
-               "); this one reads version " + std::to_string(kVersion);
-    if (version != kVersion)
+               "); this one reads up to version " + std::to_string(kVersion);
+    if (version < 1)
         return "not a breezon recording (unknown version " + std::to_string(version) + ")";
     return {};
 }

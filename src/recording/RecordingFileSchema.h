@@ -15,16 +15,22 @@ namespace recording_file {
 // PRAGMA application_id: "brzn" in ASCII, so `file` and sqlite3 tell our
 // databases from any other.
 inline constexpr std::int32_t kApplicationId = 0x62727A6E;
-// PRAGMA user_version: the schema's version.
-inline constexpr int kVersion = 1;
+// PRAGMA user_version: the schema's version. Version 1 had no checksums, no
+// SI columns and no outbox; it is read as it is, and brought to version 2
+// when it is continued.
+inline constexpr int kVersion = 2;
 
-// The tables of version 1, created in one transaction with the two pragmas.
-extern const char *const kSchema;
+// The tables of version 1, and the steps from version 1 to 2. A new file is
+// made with both, so a continued old file and a new one have the very same
+// schema.
+extern const char *const kSchemaV1;
+extern const char *const kUpgradeToV2;
 
 // Why an open database is not a recording this program can read, in plain
-// words; empty when it is one. `fresh` is set (and the answer empty) for an
-// empty database that a writer may make into a recording.
-std::string whyNotOurs(sqlite3 *db, bool *fresh = nullptr);
+// words; empty when it is one. `version` gets its version; `fresh` is set
+// (and the answer empty) for an empty database that a writer may make into
+// a recording.
+std::string whyNotOurs(sqlite3 *db, int *version = nullptr, bool *fresh = nullptr);
 
 // The reason of the connection's last failure ("database or disk is full").
 std::string lastError(sqlite3 *db);

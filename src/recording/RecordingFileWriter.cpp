@@ -2,32 +2,10 @@
 #include "RecordingFileWriter.h"
 
 #include "RecordingFileSchema.h"
-#include "RowFields.h"
 
 #include <sqlite3.h>
 
 using recording_file::lastError;
-
-StoredRow storedRow(const RowRecord &row)
-{
-    const RowFields f = rowFields(row);
-    StoredRow s;
-    s.unixMs = f.unixMs;
-    s.time = f.time.toStdString();
-    s.frame = row.frame.bytes;
-    s.mode = f.mode.toStdString();
-    if (!f.value.isEmpty())
-        s.value = f.value.toDouble();
-    s.unit = f.unit.toStdString();
-    s.rh = f.rh.toDouble();
-    s.temperature = f.temperature.toDouble();
-    s.temperatureUnit = f.temperatureUnit.toStdString();
-    s.marker = f.marker.toStdString();
-    s.hold = f.hold.toStdString();
-    s.speed = f.speed.toDouble();
-    s.area = f.area.toDouble();
-    return s;
-}
 
 namespace {
 
@@ -35,10 +13,15 @@ bool exec(sqlite3 *db, const char *sql) { return sqlite3_exec(db, sql, nullptr, 
 
 void bindText(sqlite3_stmt *st, int i, const std::string &text)
 {
-    if (text.empty())
-        sqlite3_bind_null(st, i);
-    else
-        sqlite3_bind_text(st, i, text.data(), int(text.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, i, text.data(), int(text.size()), SQLITE_STATIC);
+}
+void bindText(sqlite3_stmt *st, int i, const std::optional<std::string> &text)
+{
+    text ? bindText(st, i, *text) : void(sqlite3_bind_null(st, i));
+}
+void bindReal(sqlite3_stmt *st, int i, const std::optional<double> &v)
+{
+    v ? void(sqlite3_bind_double(st, i, *v)) : void(sqlite3_bind_null(st, i));
 }
 
 } // namespace
@@ -54,6 +37,28 @@ bool RecordingFileWriter::fail(std::string *why)
     return false;
 }
 
+// Makes an empty database a recording, under a write lock: a second writer
+// that got there first has made it one already.
+bool RecordingFileWriter::create(std::string *why)
+{
+    if (!exec(db_, "BEGIN IMMEDIATE"))
+        return fail(why);
+    bool fresh = false;
+    std::string notOurs = recording_file::whyNotOurs(db_, nullptr, &fresh);
+    if (notOurs.empty() && fresh) {
+        const std::string id = "PRAGMA application_id=" + std::to_string(recording_file::kApplicationId);
+        if (!exec(db_, recording_file::kSchemaV1) || !exec(db_, recording_file::kUpgradeToV2) || !exec(db_, id.c_str()))
+            return fail(why);
+    }
+    if (!notOurs.empty()) {
+        if (why)
+            *why = notOurs;
+        exec(db_, "ROLLBACK");
+        return false;
+    }
+    return exec(db_, "COMMIT") || fail(why);
+}
+
 bool RecordingFileWriter::open(const std::string &path, std::string *why)
 {
     close();
@@ -63,48 +68,50 @@ bool RecordingFileWriter::open(const std::string &path, std::string *why)
         return false;
     }
     sqlite3_extended_result_codes(db_, 1);
-    // Another breezon appending to the same file holds its lock for one
-    // row's commit at a time.
     sqlite3_busy_timeout(db_, 2000);
+    int version = 0;
     bool fresh = false;
-    std::string notOurs = recording_file::whyNotOurs(db_, &fresh);
+    std::string notOurs = recording_file::whyNotOurs(db_, &version, &fresh);
     // WAL: a row's commit appends to one file and a crash cuts at most the
     // transaction in flight. FULL: each commit is synced, so a row reported
-    // written (and printed by the recorder) survives a power cut too; at two
-    // rows a second the sync costs nothing anyone notices.
+    // written (and printed by the recorder) survives a power cut too.
     if (notOurs.empty() && (!exec(db_, "PRAGMA journal_mode=WAL") || !exec(db_, "PRAGMA synchronous=FULL")))
         notOurs = lastError(db_);
-    if (notOurs.empty() && fresh) {
-        // Made a recording under a write lock: a second writer that got
-        // there first has made it one already.
-        bool stillFresh = false;
-        if (!exec(db_, "BEGIN IMMEDIATE"))
-            notOurs = lastError(db_);
-        else if ((notOurs = recording_file::whyNotOurs(db_, &stillFresh)).empty() && stillFresh) {
-            const std::string pragmas = "PRAGMA application_id=" + std::to_string(recording_file::kApplicationId) +
-                                        ";PRAGMA user_version=" + std::to_string(recording_file::kVersion);
-            if (!exec(db_, recording_file::kSchema) || !exec(db_, pragmas.c_str()))
-                notOurs = lastError(db_);
-        }
-        if (notOurs.empty() && !sqlite3_get_autocommit(db_) && !exec(db_, "COMMIT"))
-            notOurs = lastError(db_);
-        if (!notOurs.empty())
-            fail(nullptr);
+    bool ok = notOurs.empty();
+    if (ok && fresh)
+        ok = create(&notOurs);
+    else if (ok && version < recording_file::kVersion) {
+        // An older recording goes on in today's layout; its rows stay as they are.
+        ok = (exec(db_, "BEGIN IMMEDIATE") && exec(db_, recording_file::kUpgradeToV2) && exec(db_, "COMMIT")) ||
+             fail(&notOurs);
     }
-    if (notOurs.empty() &&
+    sqlite3_stmt *st = nullptr;
+    if (ok && sqlite3_prepare_v2(db_, "SELECT IFNULL(MAX(seq) + 1, 0) FROM sample", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        nextSeq_ = sqlite3_column_int64(st, 0);
+    else if (ok)
+        ok = fail(&notOurs);
+    sqlite3_finalize(st);
+    st = nullptr;
+    if (ok && sqlite3_prepare_v2(db_, "SELECT destination, delivered FROM outbox", -1, &st, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(st) == SQLITE_ROW)
+            marks_[reinterpret_cast<const char *>(sqlite3_column_text(st, 0))] = sqlite3_column_int64(st, 1);
+    } else if (ok)
+        ok = fail(&notOurs);
+    sqlite3_finalize(st);
+    if (ok &&
         sqlite3_prepare_v3(db_,
                            "INSERT INTO sample (seq, unix_ms, time, frame, mode, value, unit, rh, temperature, "
-                           "temperature_unit, marker, hold, speed, area) VALUES ("
-                           "(SELECT IFNULL(MAX(seq) + 1, 0) FROM sample), ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                           "temperature_unit, marker, hold, speed, area, temperature_c, flow_m3_h, checksum) "
+                           "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                            -1, SQLITE_PREPARE_PERSISTENT, &insert_, nullptr) != SQLITE_OK)
-        notOurs = lastError(db_);
-    if (!notOurs.empty()) {
+        ok = fail(&notOurs);
+    if (!ok) {
         if (why)
             *why = notOurs;
         close();
-        return false;
     }
-    return true;
+    return ok;
 }
 
 bool RecordingFileWriter::noteStart(const Facts &facts, std::string *why)
@@ -117,13 +124,56 @@ bool RecordingFileWriter::noteStart(const Facts &facts, std::string *why)
     bool ok = true;
     for (const auto &[key, value] : facts) {
         bindText(st, 1, key);
-        sqlite3_bind_text(st, 2, value.data(), int(value.size()), SQLITE_TRANSIENT);
+        bindText(st, 2, value);
         ok = ok && sqlite3_step(st) == SQLITE_DONE;
         sqlite3_reset(st);
     }
     sqlite3_finalize(st);
     if (!ok || !exec(db_, "COMMIT"))
         return fail(why);
+    return true;
+}
+
+std::int64_t RecordingFileWriter::delivered(const std::string &destination) const
+{
+    if (const auto it = pending_.find(destination); it != pending_.end())
+        return it->second;
+    const auto it = marks_.find(destination);
+    return it == marks_.end() ? -1 : it->second;
+}
+
+void RecordingFileWriter::noteDelivered(const std::string &destination, std::int64_t seq)
+{
+    if (delivered(destination) != seq)
+        pending_[destination] = seq;
+}
+
+bool RecordingFileWriter::writeMarksLocked()
+{
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO outbox (destination, delivered) VALUES (?, ?)", -1, &st,
+                           nullptr) != SQLITE_OK)
+        return false;
+    bool ok = true;
+    for (const auto &[destination, seq] : pending_) {
+        bindText(st, 1, destination);
+        sqlite3_bind_int64(st, 2, seq);
+        ok = ok && sqlite3_step(st) == SQLITE_DONE;
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    return ok;
+}
+
+bool RecordingFileWriter::writeMarks(std::string *why)
+{
+    if (!db_ || pending_.empty())
+        return db_ != nullptr;
+    if (!exec(db_, "BEGIN IMMEDIATE") || !writeMarksLocked() || !exec(db_, "COMMIT"))
+        return fail(why);
+    for (const auto &[destination, seq] : pending_)
+        marks_[destination] = seq;
+    pending_.clear();
     return true;
 }
 
@@ -135,31 +185,49 @@ bool RecordingFileWriter::write(const StoredRow &row, std::string *why)
     // the row needs: move it into the database and shorten the log first.
     if (retrying_)
         sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    const bool marks = !pending_.empty();
+    if (marks && !exec(db_, "BEGIN IMMEDIATE")) {
+        retrying_ = true;
+        return fail(why);
+    }
     sqlite3_stmt *st = insert_;
-    sqlite3_bind_int64(st, 1, row.unixMs);
-    sqlite3_bind_text(st, 2, row.time.data(), int(row.time.size()), SQLITE_STATIC);
-    sqlite3_bind_blob(st, 3, row.frame.data(), int(row.frame.size()), SQLITE_STATIC);
-    bindText(st, 4, row.mode);
-    if (row.value)
-        sqlite3_bind_double(st, 5, *row.value);
-    else
-        sqlite3_bind_null(st, 5);
-    bindText(st, 6, row.unit);
-    sqlite3_bind_double(st, 7, row.rh);
-    sqlite3_bind_double(st, 8, row.temperature);
-    bindText(st, 9, row.temperatureUnit);
-    bindText(st, 10, row.marker);
-    bindText(st, 11, row.hold);
-    sqlite3_bind_double(st, 12, row.speed);
-    sqlite3_bind_double(st, 13, row.area);
-    const bool ok = sqlite3_step(st) == SQLITE_DONE;
-    if (!ok && why)
-        *why = lastError(db_);
+    sqlite3_bind_int64(st, 1, row.seq);
+    sqlite3_bind_int64(st, 2, row.unixMs);
+    bindText(st, 3, row.time);
+    sqlite3_bind_blob(st, 4, row.frame.data(), int(row.frame.size()), SQLITE_STATIC);
+    bindText(st, 5, row.mode);
+    bindReal(st, 6, row.value);
+    bindText(st, 7, row.unit);
+    sqlite3_bind_double(st, 8, row.rh);
+    sqlite3_bind_double(st, 9, row.temperature);
+    bindText(st, 10, row.temperatureUnit);
+    bindText(st, 11, row.marker);
+    bindText(st, 12, row.hold);
+    sqlite3_bind_double(st, 13, row.speed);
+    sqlite3_bind_double(st, 14, row.area);
+    sqlite3_bind_double(st, 15, row.temperatureC);
+    bindReal(st, 16, row.flowM3h);
+    sqlite3_bind_int64(st, 17, row.checksum());
+    const int rc = sqlite3_step(st);
+    std::string stepError = rc == SQLITE_CONSTRAINT_PRIMARYKEY
+                                ? "row " + std::to_string(row.seq) + " is in the file already"
+                                : lastError(db_);
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
+    bool ok = rc == SQLITE_DONE;
+    if (ok && marks)
+        ok = writeMarksLocked() && exec(db_, "COMMIT");
     retrying_ = !ok;
-    if (!ok)
-        return fail(nullptr);
+    if (!ok) {
+        fail(nullptr);
+        if (why)
+            *why = rc == SQLITE_DONE ? lastError(db_) : stepError;
+        return false;
+    }
+    for (const auto &[destination, seq] : pending_)
+        marks_[destination] = seq;
+    pending_.clear();
+    nextSeq_ = std::max(nextSeq_, row.seq + 1);
     return true;
 }
 
@@ -171,4 +239,7 @@ void RecordingFileWriter::close()
         sqlite3_close_v2(db_);
     db_ = nullptr;
     retrying_ = false;
+    marks_.clear();
+    pending_.clear();
+    nextSeq_ = 0;
 }

@@ -3,29 +3,16 @@
 // Writes rows into a recording file, one transaction each. Plain data in,
 // no Qt: the window's journal runs it on a thread of its own.
 
-#include "RowRecord.h"
+#include "StoredRow.h"
 
-#include <array>
 #include <cstdint>
-#include <optional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
-
-// A row as the sample table keeps it, made on the owner's thread from the
-// row's fields (the shared vocabulary of RowFields).
-struct StoredRow {
-    std::int64_t unixMs = 0;
-    std::string time;
-    std::array<std::uint8_t, SampleFrame::kSize> frame{};
-    std::string mode, unit, temperatureUnit, marker, hold; // an empty unit or marker is stored as null
-    std::optional<double> value;
-    double rh = 0, temperature = 0, speed = 0, area = 0;
-};
-StoredRow storedRow(const RowRecord &row);
 
 // The facts noted at each start: ("started", "2026-…"), ("port", …), …
 using Facts = std::vector<std::pair<std::string, std::string>>;
@@ -38,21 +25,39 @@ public:
     RecordingFileWriter &operator=(const RecordingFileWriter &) = delete;
 
     // Creates the file, or continues a recording already in it (never
-    // empties it); refuses a file that is not a recording. On failure the
-    // reason is in `why` and the writer stays closed.
+    // empties it; one of an older version is brought to this one); refuses
+    // a file that is not a recording. On failure the reason is in `why` and
+    // the writer stays closed.
     bool open(const std::string &path, std::string *why);
     bool isOpen() const { return db_ != nullptr; }
+    // The number the next row gets: one past the file's last row.
+    std::int64_t nextSeq() const { return nextSeq_; }
+
     // Appends the facts of a start in one transaction.
     bool noteStart(const Facts &facts, std::string *why);
-    // Appends one row, numbered on from the last row in the file, in one
-    // transaction that is on the disk when this returns true.
+    // Appends one row under its own number (refused when the file has that
+    // row already), in one transaction that is on the disk when this
+    // returns true. Outbox marks noted since go into the same transaction.
     bool write(const StoredRow &row, std::string *why);
+
+    // The outbox: the last row each network destination has taken (-1 for
+    // none). A new mark is kept with the next row's transaction, or by
+    // writeMarks().
+    std::int64_t delivered(const std::string &destination) const;
+    void noteDelivered(const std::string &destination, std::int64_t seq);
+    bool writeMarks(std::string *why);
+
     void close();
 
 private:
     bool fail(std::string *why);
+    bool create(std::string *why);
+    bool writeMarksLocked();
 
     sqlite3 *db_ = nullptr;
     sqlite3_stmt *insert_ = nullptr;
+    std::int64_t nextSeq_ = 0;
+    std::map<std::string, std::int64_t> marks_;   // as in the file
+    std::map<std::string, std::int64_t> pending_; // noted, not yet in the file
     bool retrying_ = false;
 };

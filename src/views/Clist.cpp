@@ -20,13 +20,13 @@ class ListTable : public QTableView {
 public:
     using QTableView::QTableView;
 
-    void appendRow(ReadingListModel &model, const Reading &row, const Timestamp &time)
+    void appendRow(ReadingListModel &model, const Reading &row, const Timestamp &time, int seq)
     {
         const int before = model.itemCount();
         // Only when the view last laid out exactly the rows before this one:
         // anything else (a reset, say) gets the full layout.
         appending_ = before == laidOutRows_;
-        model.addRow(row, time);
+        model.addRow(row, time, seq);
         scrollToBottom();
         appending_ = false;
         laidOutRows_ = model.itemCount();
@@ -91,17 +91,17 @@ void Clist::initialUpdate(QSize client)
     QTimer::singleShot(200, this, [this] { update(); });
 }
 
-void Clist::replaceRows(const std::function<bool(Reading &, Timestamp &)> &next)
+void Clist::endAppending()
 {
-    model_.replaceRows(next);
+    model_.endAppending();
     if (table_)
         table_->scrollToBottom();
 }
 
-void Clist::addRow(const Reading &row, const Timestamp &time)
+void Clist::addRow(const Reading &row, const Timestamp &time, int seq)
 {
-    if (table_)
-        static_cast<ListTable *>(table_)->appendRow(model_, row, time);
+    if (table_ && !model_.appending())
+        static_cast<ListTable *>(table_)->appendRow(model_, row, time, seq);
     else
-        model_.addRow(row, time);
+        model_.addRow(row, time, seq);
 }

@@ -18,15 +18,18 @@ public:
     // The one-time build over the pane's client size.
     void initialUpdate(QSize client);
 
-    // Appends a row stamped with the PC's local time of day.
-    void addRow(const Reading &row, const Timestamp &time = Timestamp::now());
+    // Appends a row stamped with its time and numbered by its recording
+    // (its index when negative); shows it as the newest.
+    void addRow(const Reading &row, const Timestamp &time = Timestamp::now(), int seq = -1);
 
     // The face the exports and RESET use.
     int itemCount() const { return model_.itemCount(); }
     QString cellText(int row, int column) const { return model_.cellText(row, column); }
     void deleteAll() { model_.deleteAll(); }
-    // Replaces every row (a reopened recording) and shows the newest.
-    void replaceRows(const std::function<bool(Reading &row, Timestamp &time)> &next);
+    // Rows added between these reach the table as one change (a reopened
+    // recording); the newest is shown at the end.
+    void beginAppending() { model_.beginAppending(); }
+    void endAppending();
 
     const ReadingListModel &model() const { return model_; }
     QTableView *table() const { return table_; }

@@ -38,28 +38,38 @@ void drawTextAt(QPainter &p, int x, int y, const QString &text)
 
 } // namespace
 
-Cwave::Cwave(SampleStore &store, QWidget *parent) : QWidget(parent), store_(store), acquisition_(store)
+Cwave::Cwave(SampleStore &store, QWidget *parent)
+    : QWidget(parent), store_(store), session_(store),
+      // A live row moves the pages on and shows the reading; rows read back
+      // from a recording do so once, at the end.
+      viewSink_(QStringLiteral("graph"),
+                [this](const RowRecord &, bool inBulk) {
+                    if (!inBulk) {
+                        updatePages();
+                        showLatestReading();
+                    }
+                },
+                {}, [this] { showLoadedRecording(); })
 {
     // The graph and the panel cover every pixel on each paint, so there is
     // never a background to erase.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);
-    connect(&acquisition_, &Acquisition::sampleReady, this, &Cwave::onSampleTimer);
-    connect(&acquisition_, &Acquisition::portStatus, this, &Cwave::statusText);
-    silenceTimer_ = new QTimer(this);
-    silenceTimer_->setSingleShot(true);
-    connect(silenceTimer_, &QTimer::timeout, this, [this] {
-        emit statusText(silence_.warn(portBox_->currentData().toString()));
-        armSilence();
-    });
-}
-
-void Cwave::armSilence()
-{
-    silenceTimer_->start(std::min(silence_.untilNext(), std::chrono::milliseconds(std::chrono::hours(24))));
+    connect(&session_, &Session::note, this, &Cwave::statusText);
+    session_.addSink(&viewSink_);
 }
 
 Cwave::~Cwave() = default;
+
+void Cwave::setList(Clist *list)
+{
+    list_ = list;
+    listSink_ = std::make_unique<FunctionSink>(
+        QStringLiteral("list"),
+        [list](const RowRecord &row, bool) { list->addRow(row.reading, row.time, row.seq); },
+        [list] { list->beginAppending(); }, [list] { list->endAppending(); });
+    session_.addSink(listSink_.get());
+}
 
 QPushButton *Cwave::makeButton(int id, const QString &caption, int left, int top, int right, int bottom)
 {
@@ -185,7 +195,7 @@ bool Cwave::openPort()
     }
     const QString path = portBox_->currentData().toString();
     QString why;
-    switch (acquisition_.start(path, periodMs(), &why, pausedWhileWaiting_)) {
+    switch (session_.start(path, periodMs(), &why, pausedWhileWaiting_)) {
     case Acquisition::StartResult::Started:
         return true;
     case Acquisition::StartResult::OpenFailed:
@@ -207,7 +217,7 @@ void Cwave::setPageButtonsEnabled(bool enabled)
 
 void Cwave::startStop()
 {
-    if (!acquisition_.isOpen()) {
+    if (!session_.isRunning()) {
         if (!openPort())
             return;
         // Give the reader a moment on the line before the controls change.
@@ -215,33 +225,12 @@ void Cwave::startStop()
         startButton_->setText(QStringLiteral("STOP"));
         portBox_->setEnabled(false);
         setPageButtonsEnabled(false);
-        silence_ = NoDataWatch(noDataAfter);
-        armSilence();
     } else {
-        acquisition_.stop();
-        silenceTimer_->stop();
+        session_.stop();
         startButton_->setText(QStringLiteral("START"));
         portBox_->setEnabled(true);
         setPageButtonsEnabled(true);
     }
-}
-
-void Cwave::onSampleTimer()
-{
-    updatePages();
-    showLatestReading();
-    RowRecord row;
-    row.frame = store_.newest();
-    row.reading = latest_;
-    row.time = Timestamp::now();
-    if (list_) {
-        list_->addRow(row.reading, row.time);
-        row.seq = list_->itemCount() - 1;
-    }
-    acquisition_.clearPending();
-    emit rowHandedOver(row);
-    silence_.restart();
-    armSilence();
 }
 
 void Cwave::updatePages() { pages_ = pagesAfterSample(pages_, store_.length()); }
@@ -270,9 +259,7 @@ void Cwave::lastPage() { turnPage(lastPageOf); }
 
 void Cwave::resetRecording()
 {
-    // RESET promises an empty recording: a frame that waits for its row is
-    // from before it, and goes with the store.
-    acquisition_.emptyStore();
+    session_.reset();
     latest_ = Reading{};
     pages_ = PageState{};
     resumeAfterExport = 0;
@@ -357,8 +344,8 @@ QImage Cwave::graphImage()
 
 void Cwave::pauseForExport()
 {
-    if (acquisition_.isOpen()) {
-        pausedWhileWaiting_ = acquisition_.waitingForPort();
+    if (session_.isRunning()) {
+        pausedWhileWaiting_ = session_.acquisition().waitingForPort();
         startStop();
         resumeAfterExport = 1;
     }

@@ -4,20 +4,19 @@
 // third, the graph of the recording below, and the user's face of
 // acquisition (START/STOP, the per-sample hand-off, RESET, paging).
 
-#include "Acquisition.h"
+#include "FunctionSink.h"
 #include "GraphPainter.h"
-#include "NoDataWatch.h"
 #include "PortDiscovery.h"
 #include "Reading.h"
-#include "RowRecord.h"
+#include "Session.h"
 
 #include <QFont>
 #include <QImage>
 #include <QPen>
 #include <QWidget>
 
-#include <chrono>
 #include <cstdint>
+#include <memory>
 
 class Clist;
 class QComboBox;
@@ -35,13 +34,15 @@ public:
     // The one-time build, laid out in absolute pixels from `client` (W × H).
     void initialUpdate(QSize client, const QList<PortEntry> &ports);
     // The reading list that receives a row per sample.
-    void setList(Clist *list) { list_ = list; }
+    void setList(Clist *list);
 
     // Runs the handler of a control's command (1001 … 1016).
     void onCommand(int id);
 
     void startStop();
-    void onSampleTimer();
+    // The per-sample hand-off: the newest stored frame becomes a row of the
+    // session, which the list, this view and the journal take.
+    void onSampleTimer() { session_.handOver(); }
     void updatePages();
     void showLatestReading();
     void resetRecording();
@@ -59,10 +60,11 @@ public:
     void pauseForExport();
     void resumeFromExport();
 
-    bool isRunning() const { return acquisition_.isOpen(); }
+    bool isRunning() const { return session_.isRunning(); }
     const Reading &latest() const { return latest_; }
     const PageState &pages() const { return pages_; }
-    Acquisition &acquisition() { return acquisition_; }
+    Session &session() { return session_; }
+    Acquisition &acquisition() { return session_.acquisition(); }
     QSize clientSize() const { return {width_, height_}; }
     // The period chosen in the period box, in milliseconds.
     int periodMs() const;
@@ -74,15 +76,10 @@ public:
     QImage graphImage();
 
     std::uint32_t resumeAfterExport = 0;
-    // How long a running acquisition may go without a frame before the
-    // status bar says so (lowered by tests).
-    std::chrono::milliseconds noDataAfter = NoDataWatch::kFirst;
 
 signals:
     // A text for the first pane of the main window's status bar.
     void statusText(const QString &text);
-    // Each row as it was added to the list, with its stored frame and time.
-    void rowHandedOver(const RowRecord &row);
     // RESET emptied the recording.
     void recordingReset();
 
@@ -91,7 +88,6 @@ protected:
 
 private:
     bool openPort();
-    void armSilence();
     void turnPage(PageState (*turn)(PageState));
     void composeGraph();
     void drawReadoutPanel(class QPainter &painter);
@@ -114,15 +110,15 @@ private:
     QLineEdit *valueBox_ = nullptr, *temperatureBox_ = nullptr, *humidityBox_ = nullptr, *holdBox_ = nullptr;
     QComboBox *periodBox_ = nullptr;
     QComboBox *portBox_ = nullptr;
-    Acquisition acquisition_;
+    Session session_;
+    FunctionSink viewSink_;
+    std::unique_ptr<FunctionSink> listSink_;
     Reading latest_;
     GraphStyle style_;
     PageState pages_;
     // The export paused a run that was waiting for its unplugged adapter:
     // it goes back to waiting, not to "open port error".
     bool pausedWhileWaiting_ = false;
-    NoDataWatch silence_;
-    QTimer *silenceTimer_ = nullptr;
 };
 
 // Holds an export's pause for its whole run: whatever way the export ends,

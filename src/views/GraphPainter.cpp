@@ -218,15 +218,15 @@ void drawGraph(QImage &backBuffer, const SampleStore &store, const PageState &pa
         p.setPen(pen);
         p.drawPolyline(line.data(), points);
     };
-    pass(style.humidityPen, [](const SampleFrame &f, int) { return humidityY(f.u16(frame_field::humidity)); });
+    pass(style.humidityPen, [](const SampleFrame &f, int) { return humidityY(storedHumidity(f)); });
     pass(style.temperaturePen,
-         [](const SampleFrame &f, int) { return temperatureY(f.s16(frame_field::temperature)); });
+         [](const SampleFrame &f, int) { return temperatureY(storedTemperature(f)); });
     if (graphShowsAirFlow(latest)) {
         // The page's first sample gives the area for the whole page.
-        const FlowScale scale = flowScaleOf(latest, store.slot(first).u16(frame_field::area));
+        const FlowScale scale = flowScaleOf(latest, storedArea(store.slot(first)));
         pass(style.airPen,
-             [&](const SampleFrame &f, int k) { return flowY(scale, f.u16(frame_field::speed), k == 0); });
+             [&](const SampleFrame &f, int k) { return flowY(scale, storedSpeed(f), k == 0); });
     } else {
-        pass(style.airPen, [](const SampleFrame &f, int) { return speedY(f.u16(frame_field::speed)); });
+        pass(style.airPen, [](const SampleFrame &f, int) { return speedY(storedSpeed(f)); });
     }
 }

@@ -6,7 +6,6 @@
 #include "InfluxRow.h"
 #include "JsonRow.h"
 #include "MqttConfig.h"
-#include "MqttQueue.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -102,20 +101,6 @@ TEST(MqttUrl, HostPortAndPrefix)
     }
     EXPECT_EQ(defaultMqttPrefix(QStringLiteral("plant+1"), QStringLiteral("usb-FTDI#1")),
               QStringLiteral("breezon/plant_1/usb-FTDI_1"));
-}
-
-TEST(MqttQueue, BeyondTheBoundTheOldestReadingGoesAndRetainedMessagesStay)
-{
-    MqttQueue queue(3);
-    queue.push({MqttMessage::Status, true, {}, "online"});
-    for (int i = 0; i < 5; ++i)
-        queue.push({MqttMessage::Reading, false, {}, std::to_string(i)});
-    queue.push({MqttMessage::Status, true, {}, "offline"});
-    EXPECT_EQ(queue.dropped(), 2u);
-    std::string order;
-    for (; !queue.empty(); queue.pop())
-        order += queue.front().payload + ' ';
-    EXPECT_EQ(order, "online 2 3 4 offline ");
 }
 
 TEST(HaDiscovery, ASensorPerQuantityWithTheStatusAsAvailability)

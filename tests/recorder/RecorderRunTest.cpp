@@ -3,6 +3,7 @@
 // pseudo-terminal.
 #include "Files.h"
 #include "Recorder.h"
+#include "RecordingFileReader.h"
 #include "TextExport.h"
 
 #include <QDir>
@@ -51,7 +52,12 @@ TEST(RecorderRun, RowsGoToStdoutAndEveryFileAsTheWindowWouldSaveThem)
     Recorder recorder(o, out, err);
     ASSERT_EQ(runToEnd(recorder), Recorder::kDone) << readStream(err).toStdString();
 
-    const ReadingListModel &rows = recorder.model();
+    // The rows as the run's recording file keeps them.
+    ReadingListModel rows;
+    RecordingFileReader reader;
+    ASSERT_TRUE(reader.open(recorder.recordingPath()).ok);
+    for (RowRecord row; reader.next(row);)
+        rows.addRow(row.reading, row.time, row.seq);
     ASSERT_EQ(rows.itemCount(), 3);
 
     // Standard output: the text layout in UTF-8, one "\n" per row.

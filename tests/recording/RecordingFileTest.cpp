@@ -126,7 +126,7 @@ TEST(RecordingFile, AFileThatIsNotARecordingIsRefusedAndLeftAlone)
     } cases[] = {
         {make("text.breezon", QByteArray("0        13:31:07        5.20\r\n").repeated(200)), "not a breezon recording"},
         {database("other.db", "CREATE TABLE t(x); INSERT INTO t VALUES (1);"), "another program"},
-        {database("newer.breezon", "PRAGMA application_id = 1651669614; PRAGMA user_version = 2; CREATE TABLE t(x);"),
+        {database("newer.breezon", "PRAGMA application_id = 1651669614; PRAGMA user_version = 3; CREATE TABLE t(x);"),
          "newer breezon"},
     };
     for (const auto &c : cases) {

@@ -172,7 +172,7 @@ TEST(RecorderOnAFullDevice, RowsStillComeAndTheFailureIsReportedOnce)
         QObject::connect(&recorder, &Recorder::finished, [&](int s) { status = s; });
         ASSERT_TRUE(recorder.start());
         ASSERT_TRUE(runUntil([&] { return status >= 0; }, 20000));
-        EXPECT_EQ(recorder.model().itemCount(), 3);
+        EXPECT_EQ(recorder.rows(), 3);
     }
     EXPECT_EQ(status, Recorder::kFileError);
     const QString printed = QString::fromUtf8(readStream(out));

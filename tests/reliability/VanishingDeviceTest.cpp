@@ -180,7 +180,7 @@ TEST_F(VanishingDevice, ExportsWhileTheAdapterIsAwayGoBackToWaiting)
 TEST_F(VanishingDevice, ASilentPortIsToldInTheStatusBar)
 {
     sim.stop(); // the line stays, nothing comes
-    wave().noDataAfter = std::chrono::milliseconds(300);
+    wave().session().noDataAfter = std::chrono::milliseconds(300);
     pressStartStop();
     const QString told =
         QStringLiteral("no data from %1 for 0 s: is the instrument on and sending?").arg(link.qpath());
