@@ -167,6 +167,8 @@ void brokerLatency(benchmark::State &state)
     options.port = QString::fromStdString(instrument.slavePath());
     options.periodMs = kPeriodMs;
     options.outputs.push_back({QStringLiteral("--mqtt"), broker.url("bench/latency")});
+    QTemporaryDir recordings;
+    options.settings.insert(QStringLiteral("--breezon"), recordings.filePath(QStringLiteral("latency.breezon")));
     std::FILE *devnull = std::fopen("/dev/null", "w");
     Recorder recorder(options, devnull, stderr);
 
@@ -187,7 +189,7 @@ void brokerLatency(benchmark::State &state)
         written.push_back(bench::Clock::now());
         waiting = true;
     };
-    QObject::connect(&recorder.model(), &ReadingListModel::rowAdded, &done, [&](int) {
+    QObject::connect(&recorder, &Recorder::rowRecorded, &done, [&] {
         const auto at = bench::Clock::now();
         if (!waiting)
             return; // a row repeated by the clock without a new frame

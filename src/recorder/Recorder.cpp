@@ -194,6 +194,7 @@ void Recorder::checkGone()
 void Recorder::onRow()
 {
     ++rows_;
+    emit rowRecorded();
     if (!options_.from.isEmpty())
         return; // the replay counts its own rows
     checkGone();

@@ -47,6 +47,8 @@ public:
     QString recordingPath() const;
 
 signals:
+    // A row went to every output.
+    void rowRecorded();
     void finished(int status);
 
 private:

@@ -186,7 +186,7 @@ bool RecordingFileWriter::write(const StoredRow &row, std::string *why)
     if (retrying_)
         sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
     const bool marks = !pending_.empty();
-    if (marks && !exec(db_, "BEGIN IMMEDIATE")) {
+    if (marks && !inBatch_ && !exec(db_, "BEGIN IMMEDIATE")) {
         retrying_ = true;
         return fail(why);
     }
@@ -216,7 +216,7 @@ bool RecordingFileWriter::write(const StoredRow &row, std::string *why)
     sqlite3_clear_bindings(st);
     bool ok = rc == SQLITE_DONE;
     if (ok && marks)
-        ok = writeMarksLocked() && exec(db_, "COMMIT");
+        ok = writeMarksLocked() && (inBatch_ || exec(db_, "COMMIT"));
     retrying_ = !ok;
     if (!ok) {
         fail(nullptr);
@@ -231,6 +231,20 @@ bool RecordingFileWriter::write(const StoredRow &row, std::string *why)
     return true;
 }
 
+bool RecordingFileWriter::beginBatch(std::string *why)
+{
+    if (!db_ || !exec(db_, "BEGIN IMMEDIATE"))
+        return fail(why);
+    inBatch_ = true;
+    return true;
+}
+
+bool RecordingFileWriter::commitBatch(std::string *why)
+{
+    inBatch_ = false;
+    return (db_ && exec(db_, "COMMIT")) || fail(why);
+}
+
 void RecordingFileWriter::close()
 {
     sqlite3_finalize(insert_);
@@ -239,6 +253,7 @@ void RecordingFileWriter::close()
         sqlite3_close_v2(db_);
     db_ = nullptr;
     retrying_ = false;
+    inBatch_ = false;
     marks_.clear();
     pending_.clear();
     nextSeq_ = 0;

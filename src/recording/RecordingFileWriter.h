@@ -40,6 +40,11 @@ public:
     // returns true. Outbox marks noted since go into the same transaction.
     bool write(const StoredRow &row, std::string *why);
 
+    // Rows written between these two go in one transaction (a file made in
+    // one go, as the benchmarks make theirs); a failure loses all of them.
+    bool beginBatch(std::string *why);
+    bool commitBatch(std::string *why);
+
     // The outbox: the last row each network destination has taken (-1 for
     // none). A new mark is kept with the next row's transaction, or by
     // writeMarks().
@@ -60,4 +65,5 @@ private:
     std::map<std::string, std::int64_t> marks_;   // as in the file
     std::map<std::string, std::int64_t> pending_; // noted, not yet in the file
     bool retrying_ = false;
+    bool inBatch_ = false;
 };
