@@ -9,7 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-std::string describeOpenError(int error)
+const char *describeOpenError(int error)
 {
     switch (error) {
     case ENOENT:

@@ -46,5 +46,8 @@ private:
     int fd_ = -1;
 };
 
-// The plain-words text for an errno value met while opening a port.
-std::string describeOpenError(int error);
+// The plain-words text for an errno value met while opening a port. A
+// pointer, not a string: a string made from a literal is set into the code
+// in 16-byte pieces, and one ("in use by anothe") reads as a misspelling to
+// lintian.
+const char *describeOpenError(int error);

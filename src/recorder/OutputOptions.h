@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The recorder's outputs as one table: each option's flag, its value's name,
-// its line of the usage text and how it makes its output. A new format is one
-// row here and one new class in src/outputs/.
+// its line of the usage text and how it makes its output. The parser, --help
+// and the manual page's OPTIONS are made from it. A new format is one row
+// here and one new class in src/outputs/.
 
 #include "Output.h"
 

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RecorderOptions.h"
 
+#include "CommandLine.h"
 #include "OutputOptions.h"
 
+#include <QCommandLineParser>
 #include <QRegularExpression>
 
-#include <algorithm>
+#include <tuple>
 
 QString RecorderOptions::output(const QString &flag) const
 {
@@ -15,42 +17,75 @@ QString RecorderOptions::output(const QString &flag) const
     return {};
 }
 
+namespace {
+
+// The options that pick the source and the length of the run; each output's
+// own options are in OutputOptions.cpp.
+const std::vector<OptionRow> &runOptions()
+{
+    static const std::vector<OptionRow> table = {
+        {QStringLiteral("--port"), QStringLiteral("PATH"),
+         QStringLiteral("the instrument's serial device, e.g. /dev/serial/by-id/usb-...")},
+        {QStringLiteral("--demo"), QString(), QStringLiteral("record from a simulated instrument instead")},
+        {QStringLiteral("--from"), QStringLiteral("FILE"),
+         QStringLiteral("take the rows of the recording file FILE, with their recorded times")},
+        {QStringLiteral("--period"), QStringLiteral("P"),
+         QStringLiteral("sampling period: 0.5, or whole seconds 1 to 60 (default 1)")},
+        {QStringLiteral("--rows"), QStringLiteral("N"), QStringLiteral("stop after N rows (at most 2147483647)")},
+        {QStringLiteral("--seconds"), QStringLiteral("S"),
+         QStringLiteral("stop after S seconds (at most 3155760000, a century)")},
+    };
+    return table;
+}
+
+// Every option the recorder takes, in the order --help lists them.
+std::vector<OptionRow> recorderOptions()
+{
+    std::vector<OptionRow> rows = runOptions();
+    for (const OutputOption &o : outputOptions())
+        rows.push_back({o.flag, o.valueName, o.help});
+    rows.push_back({QStringLiteral("-h, --help"), QString(), QStringLiteral("show this text and exit")});
+    rows.push_back({QStringLiteral("--version"), QString(), QStringLiteral("show the version and exit")});
+    return rows;
+}
+
+std::optional<std::int64_t> positiveCount(const QString &text, std::int64_t most)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,18}$"));
+    if (!digits.match(text).hasMatch())
+        return std::nullopt;
+    const std::int64_t n = text.toLongLong();
+    if (n < 1 || n > most)
+        return std::nullopt;
+    return n;
+}
+
+RecorderArgs usageError(const QString &why)
+{
+    RecorderArgs r;
+    r.error = why;
+    return r;
+}
+
+} // namespace
+
 QString recorderUsage()
 {
-    QList<std::pair<QString, QString>> lines = {
-        {QStringLiteral("--port PATH"), QStringLiteral("the instrument's serial device, e.g. /dev/serial/by-id/usb-...")},
-        {QStringLiteral("--demo"), QStringLiteral("record from a simulated instrument instead")},
-        {QStringLiteral("--from FILE"), QStringLiteral("take the rows of the recording file FILE, with their recorded times")},
-        {QStringLiteral("--period P"), QStringLiteral("sampling period: 0.5, or whole seconds 1 to 60 (default 1)")},
-        {QStringLiteral("--rows N"), QStringLiteral("stop after N rows (at most 2147483647)")},
-        {QStringLiteral("--seconds S"), QStringLiteral("stop after S seconds (at most 3155760000, a century)")},
-    };
-    for (const OutputOption &o : outputOptions())
-        lines.append({o.valueName.isEmpty() ? o.flag : o.flag + QLatin1Char(' ') + o.valueName, o.help});
-    lines.append({QStringLiteral("--help"), QStringLiteral("show this text")});
-    lines.append({QStringLiteral("--version"), QStringLiteral("show the version")});
-    qsizetype width = 0;
-    for (const auto &line : lines)
-        width = std::max(width, line.first.size());
-
     // The shape (Usage:, "or:", Options:) is the one help2man reads into
     // the manual page's synopsis and options.
-    QString text = QStringLiteral("Usage: breezon-record --port PATH [OPTION]...\n"
-                                  "  or:  breezon-record --demo [OPTION]...\n"
-                                  "  or:  breezon-record --from FILE [OPTION]...\n"
-                                  "Records the anemometer's readings without a window, one row per sampling period,\n"
-                                  "printing each row to standard output as it arrives.\n"
-                                  "\n"
-                                  "Options:\n");
-    for (const auto &line : lines)
-        text += QStringLiteral("  %1  %2\n").arg(line.first.leftJustified(width), line.second);
-    return text + QStringLiteral("\n"
-                                 "An existing --txt or --csv file is continued, never emptied.\n"
-                                 "It stops after N rows, S seconds, on SIGINT, SIGTERM, SIGHUP or SIGQUIT, or when\n"
-                                 "standard output is its only output and its reader has gone, whichever comes first.\n"
-                                 "Exit status: 0 done, 2 usage error, 3 the port (or the --from file) cannot be\n"
-                                 "read, 4 an output cannot be written, 5 no row was recorded (nothing came from\n"
-                                 "the port).\n");
+    return QStringLiteral("Usage: breezon-record --port PATH [OPTION]...\n"
+                          "  or:  breezon-record --demo [OPTION]...\n"
+                          "  or:  breezon-record --from FILE [OPTION]...\n"
+                          "Records an anemometer's readings without a window, one row per sampling\n"
+                          "period, and prints each row to standard output as it arrives.\n"
+                          "\n"
+                          "Options:\n")
+        + optionLines(recorderOptions())
+        + QStringLiteral("\n"
+                         "An existing --txt or --csv file is continued, never emptied. The run stops\n"
+                         "after N rows, S seconds, on SIGINT, SIGTERM, SIGHUP or SIGQUIT, or when\n"
+                         "standard output is its only output and its reader has gone, whichever\n"
+                         "comes first.\n");
 }
 
 std::optional<int> parsePeriod(const QString &text)
@@ -69,103 +104,69 @@ std::optional<int> parsePeriod(const QString &text)
     return seconds * 1000;
 }
 
-namespace {
-
-std::optional<std::int64_t> positiveCount(const QString &text, std::int64_t most)
-{
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,18}$"));
-    if (!digits.match(text).hasMatch())
-        return std::nullopt;
-    const std::int64_t n = text.toLongLong();
-    if (n < 1 || n > most)
-        return std::nullopt;
-    return n;
-}
-
-// What an option's value is, for "--txt needs a file name".
-QString valueWanted(const QString &flag, const OutputOption *output)
-{
-    if (flag == QLatin1String("--port") || (output && output->valueName == QLatin1String("FILE")))
-        return flag == QLatin1String("--port") ? QStringLiteral("a device path") : QStringLiteral("a file name");
-    return QStringLiteral("a value");
-}
-
-RecorderArgs usageError(const QString &why)
-{
-    RecorderArgs r;
-    r.error = why;
-    return r;
-}
-
-} // namespace
-
 RecorderArgs parseRecorderArgs(const QStringList &args)
 {
+    const std::vector<OptionRow> rows = recorderOptions();
+    QCommandLineParser parser;
+    addOptions(parser, rows);
+    if (const QString error = parseOptions(parser, rows, args); !error.isEmpty())
+        return usageError(error);
+    RecorderArgs r;
+    r.help = parser.isSet(QStringLiteral("help"));
+    r.version = parser.isSet(QStringLiteral("version"));
+    if (r.help || r.version)
+        return r;
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected operand '%1'").arg(parser.positionalArguments().first()));
+
     RecorderOptions o;
-    bool havePort = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
-            RecorderArgs r;
-            r.help = true;
-            return r;
-        }
-        if (a == QLatin1String("--demo")) {
-            o.demo = true;
+    // The outputs in the order given; a flag given twice makes two.
+    QHash<QString, qsizetype> taken;
+    for (const QString &name : parser.optionNames()) {
+        const OutputOption *output = findOutputOption(QStringLiteral("--") + name);
+        if (!output)
             continue;
-        }
-        const OutputOption *output = findOutputOption(a);
-        if (output && output->valueName.isEmpty()) {
-            o.settings.insert(a, QStringLiteral("1"));
-            continue;
-        }
-        static const QStringList withValue = {QStringLiteral("--port"), QStringLiteral("--period"),
-                                              QStringLiteral("--rows"), QStringLiteral("--seconds"),
-                                              QStringLiteral("--from")};
-        if (!output && !withValue.contains(a))
-            return usageError(QStringLiteral("unknown option '%1'").arg(a));
-        // "--txt --rows 1" is a forgotten name, not a file called "--rows".
-        if (i + 1 >= args.size() || args[i + 1].isEmpty() || args[i + 1].startsWith(QLatin1String("--")))
-            return usageError(QStringLiteral("%1 needs %2").arg(a, valueWanted(a, output)));
-        const QString v = args[++i];
-        if (output) {
-            if (output->make)
-                o.outputs.push_back({a, v});
-            else
-                o.settings.insert(a, v);
-        } else if (a == QLatin1String("--from")) {
-            o.from = v;
-        } else if (a == QLatin1String("--port")) {
-            o.port = v;
-            havePort = true;
-        } else if (a == QLatin1String("--period")) {
-            const auto ms = parsePeriod(v);
-            if (!ms)
-                return usageError(
-                    QStringLiteral("--period takes 0.5 or a whole number of seconds from 1 to 60, not '%1'").arg(v));
-            o.periodMs = *ms;
-        } else if (a == QLatin1String("--rows") || a == QLatin1String("--seconds")) {
-            const std::int64_t most = a == QLatin1String("--rows") ? kMaxRows : kMaxSeconds;
-            const auto n = positiveCount(v, most);
-            if (!n)
-                return usageError(QStringLiteral("%1 takes a whole number from 1 to %2, not '%3'").arg(a).arg(most).arg(v));
-            (a == QLatin1String("--rows") ? o.rows : o.seconds) = *n;
-        }
+        const QString value =
+            output->valueName.isEmpty() ? QStringLiteral("1") : parser.values(name).at(taken[name]++);
+        if (output->make)
+            o.outputs.push_back({output->flag, value});
+        else
+            o.settings.insert(output->flag, value);
     }
+
+    o.demo = parser.isSet(QStringLiteral("demo"));
+    o.port = parser.value(QStringLiteral("port"));
+    o.from = parser.value(QStringLiteral("from"));
+    if (parser.isSet(QStringLiteral("period"))) {
+        const QString v = parser.value(QStringLiteral("period"));
+        const auto ms = parsePeriod(v);
+        if (!ms)
+            return usageError(
+                QStringLiteral("--period takes 0.5 or a whole number of seconds from 1 to 60, not '%1'").arg(v));
+        o.periodMs = *ms;
+    }
+    for (const auto &[name, most, limit] : {std::tuple{QStringLiteral("rows"), kMaxRows, &o.rows},
+                                            std::tuple{QStringLiteral("seconds"), kMaxSeconds, &o.seconds}}) {
+        if (!parser.isSet(name))
+            continue;
+        const QString v = parser.value(name);
+        const auto n = positiveCount(v, most);
+        if (!n)
+            return usageError(
+                QStringLiteral("--%1 takes a whole number from 1 to %2, not '%3'").arg(name).arg(most).arg(v));
+        *limit = *n;
+    }
+
     QStringList sources;
-    if (havePort)
-        sources << QStringLiteral("--port");
-    if (o.demo)
-        sources << QStringLiteral("--demo");
-    if (!o.from.isEmpty())
-        sources << QStringLiteral("--from");
+    for (const char *source : {"port", "demo", "from"})
+        if (parser.isSet(QLatin1String(source)))
+            sources << QStringLiteral("--") + QLatin1String(source);
     if (sources.size() != 1)
         return usageError(sources.isEmpty()
                               ? QStringLiteral("give --port PATH, --demo or --from FILE")
                               : QStringLiteral("give only one of %1, not %2")
                                     .arg(sources.join(QStringLiteral(" and ")),
                                          sources.size() == 2 ? QStringLiteral("both") : QStringLiteral("all three")));
-    RecorderArgs r;
     r.options = o;
     return r;
 }

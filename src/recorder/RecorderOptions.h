@@ -30,9 +30,10 @@ struct RecorderOptions {
 };
 
 struct RecorderArgs {
-    std::optional<RecorderOptions> options; // absent on a usage error or --help
+    std::optional<RecorderOptions> options; // absent on a usage error, --help or --version
     bool help = false;
-    QString error; // what was wrong, in plain words
+    bool version = false;
+    QString error; // what was wrong, in one line of plain words
 };
 
 // The longest run --rows and --seconds take: more rows than the list can

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // breezon-record: the anemometer logger without a window.
+#include "CommandLine.h"
 #include "Recorder.h"
 #include "RecorderOptions.h"
 
@@ -28,21 +29,22 @@ int main(int argc, char **argv)
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("breezon-record"));
 
-    // Answered before anything else is looked at, as help2man and packagers expect.
-    if (application.arguments().contains(QStringLiteral("--version"))) {
+    const RecorderArgs args = parseRecorderArgs(application.arguments().mid(1));
+    if (args.version) {
         std::fputs("breezon-record " BREEZON_VERSION "\n", stdout);
         return 0;
     }
-
-    const RecorderArgs args = parseRecorderArgs(application.arguments().mid(1));
     if (args.help) {
         std::fputs(qPrintable(recorderUsage()), stdout);
         return 0;
     }
-    if (!args.options) {
-        std::fprintf(stderr, "breezon-record: %s\n\n%s", qPrintable(args.error), qPrintable(recorderUsage()));
-        return Recorder::kUsage;
-    }
+    const auto usageError = [](const QString &why) {
+        std::fprintf(stderr, "breezon-record: %s\n%s\n", qPrintable(why),
+                     qPrintable(tryHelp(QStringLiteral("breezon-record"))));
+        return int(Recorder::kUsage);
+    };
+    if (!args.options)
+        return usageError(args.error);
 
     // A reader that goes away (| head) must not kill the recording.
     std::signal(SIGPIPE, SIG_IGN);
@@ -63,7 +65,11 @@ int main(int argc, char **argv)
     QObject::connect(&stopRequest, &QSocketNotifier::activated, &recorder, &Recorder::finish);
     QObject::connect(&recorder, &Recorder::finished, &application, &QCoreApplication::exit, Qt::QueuedConnection);
 
-    if (!recorder.start())
+    if (!recorder.start()) {
+        // An option's value found wrong once the outputs are made (--stdout).
+        if (recorder.status() == Recorder::kUsage)
+            std::fprintf(stderr, "%s\n", qPrintable(tryHelp(QStringLiteral("breezon-record"))));
         return recorder.status();
+    }
     return application.exec();
 }

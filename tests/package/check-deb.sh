@@ -2,11 +2,13 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from a finished build tree, unpacks it into a
 # scratch root and checks what a user gets: the programs, the desktop entry,
-# the icon, declared dependencies, and a headless recording that runs; and
-# that Debian's own checkers (lintian, desktop-file-validate, appstreamcli)
+# the icon, the documentation, declared dependencies, the command lines, and
+# a headless recording that runs; and that Debian's own checkers (lintian,
+# with its informational tags, desktop-file-validate, appstreamcli, man)
 # have nothing to say about it.
 set -euo pipefail
 build=$1
+src=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -29,16 +31,33 @@ for f in usr/bin/breezon usr/bin/breezon-record usr/share/applications/breezon.d
          usr/share/mime/packages/breezon.xml; do
   [ -e "$root/$f" ] || { echo "missing from the package: /$f"; exit 1; }
 done
+# Every page of docs/ as it is in the source, and the HTML guide registered
+# with doc-base once it is written.
+for page in "$src"/docs/*.md; do
+  f=usr/share/doc/breezon/$(basename "$page").gz
+  [ -e "$root/$f" ] || { echo "missing from the package: /$f"; exit 1; }
+  zcat "$root/$f" | cmp -s - "$page" || { echo "/$f is not docs/$(basename "$page")"; exit 1; }
+done
+docbase=usr/share/doc-base/breezon.breezon-guide
+if [ -e "$src/docs/guide.html" ]; then
+  for f in usr/share/doc/breezon/guide.html $docbase; do
+    [ -e "$root/$f" ] || { echo "missing from the package: /$f"; exit 1; }
+  done
+  grep -q '^Files: /usr/share/doc/breezon/guide.html$' "$root/$docbase"
+else
+  echo "docs/guide.html is not written yet: its doc-base registration is not checked"
+  [ ! -e "$root/$docbase" ] || { echo "/$docbase registers a guide the package lacks"; exit 1; }
+fi
 grep -q '^Exec=breezon %f$' "$root/usr/share/applications/breezon.desktop"
 grep -q '^MimeType=application/x-breezon-recording;$' "$root/usr/share/applications/breezon.desktop"
 
-# Silence is the pass: an error, a warning or a hint each fails the test
-# (lintian's informational tags do not).
+# Silence is the pass: an error, a warning, an informational tag or a hint
+# each fails the test.
 silent() {
   local name=$1; shift
   local out status=0
   out=$("$@" 2>&1) || status=$?
-  out=$(grep -v -e '^running with root privileges is not recommended!$' -e '^I: ' -e '^N: ' <<<"$out" || true)
+  out=$(grep -v -e '^running with root privileges is not recommended!$' -e '^N: ' <<<"$out" || true)
   if [ "$status" -ne 0 ] || [ -n "$out" ]; then
     echo "$name (exit status $status):"; printf '%s\n' "$out"; exit 1
   fi
@@ -46,25 +65,57 @@ silent() {
 }
 echo "checkers: $(lintian --version), desktop-file-validate $(dpkg-query -W -f='${Version}' desktop-file-utils)," \
      "$(appstreamcli --version)"
-silent lintian lintian --fail-on error,warning "$deb"
+silent lintian lintian --display-info --fail-on error,warning,info "$deb"
 silent desktop-file-validate desktop-file-validate "$root/usr/share/applications/breezon.desktop"
 appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.breezon.metainfo.xml" >"$work/appstream.log" 2>&1 \
   || { cat "$work/appstream.log"; exit 1; }
 echo "appstreamcli validate: passed"
 
 version=$(dpkg-deb -f "$deb" Version)
+noDisplay=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
 for program in breezon breezon-record; do
   # Without a display, as over ssh or while the manual pages are built.
-  help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/$program" --help)
-  said=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/$program" --version)
+  help=$("${noDisplay[@]}" "$root/usr/bin/$program" --help)
+  wide=$(awk 'length > 80' <<<"$help")
+  [ -z "$wide" ] || { echo "$program --help is wider than 80 columns:"; printf '%s\n' "$wide"; exit 1; }
+  said=$("${noDisplay[@]}" "$root/usr/bin/$program" --version)
   [ "$said" = "$program $version" ] || { echo "$program --version says '$said', the package is $version"; exit 1; }
+  # A usage error is one line of what is wrong and where to look, status 2.
+  status=0
+  said=$("${noDisplay[@]}" "$root/usr/bin/$program" --demo extra.breezon surplus.breezon 2>&1) || status=$?
+  [ "$status" -eq 2 ] && [ "$(wc -l <<<"$said")" -eq 2 ] && [ "$(tail -1 <<<"$said")" = "Try '$program --help'." ] \
+    || { echo "a usage error of $program ends $status with:"; printf '%s\n' "$said"; exit 1; }
+
+  manual="$root/usr/share/man/man1/$program.1.gz"
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$manual" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || { echo "man --warnings on $program(1):"; printf '%s\n' "$warnings"; exit 1; }
+  echo "man --warnings $program(1): silent"
+  # Nothing is hyphenated (groff marks a hyphenation with U+2010; a hyphen
+  # of the text is ASCII), so paths, URLs and options copy as they are.
+  for width in 80 60; do
+    if LC_ALL=C.UTF-8 MANWIDTH=$width man -l "$manual" 2>/dev/null | grep -n $'\xe2\x80\x90'; then
+      echo "$program(1) hyphenates at $width columns"; exit 1
+    fi
+  done
+  # Examples are set as they are typed: no runs of spaces between words,
+  # devices by their stable names.
+  if zcat "$manual" | sed -n '/^\.EX/,/^\.EE/p' | grep -E -e '[^ ]  +' -e 'ttyUSB'; then
+    echo "$program(1) has an example that does not copy as it should"; exit 1
+  fi
   # The manual page lists every option of --help.
-  page=$(MANWIDTH=200 man -l "$root/usr/share/man/man1/$program.1.gz" 2>/dev/null)
-  grep -q '^OPTIONS' <<<"$page" || { echo "$program(1) has no OPTIONS section"; exit 1; }
+  page=$(MANWIDTH=200 man -l "$manual" 2>/dev/null)
+  for section in OPTIONS ENVIRONMENT FILES EXAMPLES 'EXIT STATUS' 'SEE ALSO'; do
+    grep -q "^$section" <<<"$page" || { echo "$program(1) has no $section section"; exit 1; }
+  done
   for option in $(grep -o -E -- '--[a-z][a-z-]+' <<<"$help" | sort -u); do
     grep -q -e "$option" <<<"$page" || { echo "$program(1) does not mention $option"; exit 1; }
   done
 done
+# The window says in one line that there is no display, rather than abort.
+status=0
+said=$("${noDisplay[@]}" "$root/usr/bin/breezon" 2>&1) || status=$?
+[ "$status" -eq 1 ] && [ -n "$said" ] && [ "$(wc -l <<<"$said")" -eq 1 ] \
+  || { echo "breezon without a display ends $status with:"; printf '%s\n' "$said"; exit 1; }
 
 out=$("$root/usr/bin/breezon-record" --demo --period 0.5 --rows 3 --breezon "$work/run.breezon")
 lines=$(printf '%s\n' "$out" | grep -c .)

@@ -39,6 +39,14 @@ TEST(RecorderOptions, FullCommandLine)
     EXPECT_EQ(a.options->output(QStringLiteral("--csv")), QStringLiteral("a.csv"));
     EXPECT_EQ(a.options->output(QStringLiteral("--xls")), QStringLiteral("a.xlsx"));
 
+    // Outputs in the order given, a flag given twice making two.
+    const RecorderArgs twice = parse({"--csv", "1.csv", "--demo", "--txt=2.txt", "--csv", "3.csv"});
+    ASSERT_TRUE(twice.options) << twice.error.toStdString();
+    QStringList order;
+    for (const auto &choice : twice.options->outputs)
+        order << choice.flag + QLatin1Char(' ') + choice.value;
+    EXPECT_EQ(order.join(QLatin1Char(',')), QStringLiteral("--csv 1.csv,--txt 2.txt,--csv 3.csv"));
+
     // Ten years, and the most the list can number.
     EXPECT_EQ(parse({"--demo", "--seconds", "315360000"}).options->seconds, 315360000);
     EXPECT_EQ(parse({"--demo", "--rows", "2147483647"}).options->rows, 2147483647);
@@ -67,7 +75,10 @@ TEST(RecorderOptions, UsageErrorsSayWhat)
         {{"--demo", "--port", "--csv"}, "--port needs a device path"},
         {{"--demo", "--rows", "2147483648"}, "--rows"},
         {{"--demo", "--seconds", "3155760001"}, "--seconds"},
-        {{"--demo", "--bogus"}, "--bogus"},
+        {{"--demo", "--bogus"}, "unknown option '--bogus'"},
+        {{"--demo", "-x"}, "unknown option '-x'"},
+        {{"--demo", "extra"}, "unexpected operand 'extra'"},
+        {{"--demo", "--demo=1"}, "unexpected value after '--demo'"},
     };
     for (const auto &c : cases) {
         const RecorderArgs r = parseRecorderArgs([&] {
@@ -79,8 +90,20 @@ TEST(RecorderOptions, UsageErrorsSayWhat)
         EXPECT_FALSE(r.options.has_value()) << c.mentions;
         EXPECT_FALSE(r.help);
         EXPECT_TRUE(r.error.contains(QString::fromLatin1(c.mentions))) << r.error.toStdString();
+        EXPECT_FALSE(r.error.contains(QLatin1Char('\n'))) << r.error.toStdString();
     }
     EXPECT_TRUE(parse({"--demo", "--help"}).help);
+    EXPECT_TRUE(parse({"-h"}).help);
+    EXPECT_TRUE(parse({"--version"}).version);
+}
+
+TEST(RecorderOptions, UsageFitsEightyColumnsAndNamesEveryOption)
+{
+    const QString usage = recorderUsage();
+    for (const QString &line : usage.split(QLatin1Char('\n')))
+        EXPECT_LE(line.size(), 80) << line.toStdString();
+    for (const char *flag : {"--port PATH", "--period P", "--mqtt-password-file FILE", "--stdout FORMAT", "--version"})
+        EXPECT_TRUE(usage.contains(QString::fromLatin1(flag))) << flag;
 }
 
 } // namespace

@@ -56,7 +56,8 @@ TEST(RecorderProcess, ExitStatusSaysWhatFailed)
 {
     ProcessRun usage = runToEnd({QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.7")});
     EXPECT_EQ(usage.exitCode, 2);
-    EXPECT_TRUE(usage.err.contains("Usage: breezon-record")) << usage.err.toStdString();
+    EXPECT_TRUE(usage.err.endsWith("\nTry 'breezon-record --help'.\n")) << usage.err.toStdString();
+    EXPECT_EQ(usage.err.count('\n'), 2) << usage.err.toStdString();
     EXPECT_EQ(runToEnd({QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("61")}).exitCode, 2);
 
     ProcessRun help = runToEnd({QStringLiteral("--help")});
