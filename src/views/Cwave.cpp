@@ -83,13 +83,16 @@ QLineEdit *Cwave::makeBox(int id, const QString &text, int left, int top, int ri
     QPalette palette = e->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     e->setPalette(palette);
+    // A text set into the box shows from its first character; one too long
+    // for the box is cut at its end. (A line edit scrolls to its cursor,
+    // which a new text leaves at the end.)
+    connect(e, &QLineEdit::textChanged, e, [e] { e->setCursorPosition(0); });
     e->show();
     return e;
 }
 
-QComboBox *Cwave::makeCombo(int id, int left, int top, int right, int bottom)
+QComboBox *Cwave::makeCombo(QComboBox *c, int id, int left, int top, int right, int bottom)
 {
-    auto *c = new QComboBox(this);
     c->setObjectName(controlName(id));
     // The rectangle includes the dropped list; the closed box takes its
     // natural height within it.

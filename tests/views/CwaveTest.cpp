@@ -205,6 +205,34 @@ TEST_F(WaveFixture, StartFailuresSayWhyAndLeaveTheViewIdle)
     EXPECT_FALSE(wave->isRunning());
 }
 
+// A text too long for its box shows from its first character, cut at its
+// end: the pixels where the first character goes are those of that
+// character alone.
+TEST_F(WaveFixture, ATextTooLongForItsBoxShowsItsFirstCharacter)
+{
+    build();
+    const struct {
+        int id;
+        const char *text;
+    } cases[] = {{control_id::valueBox, "-12345678.90"},
+                 {control_id::temperatureBox, "-12.5"},
+                 {control_id::humidityBox, "100.0"},
+                 {control_id::holdBox, "Current value"}};
+    for (const auto &c : cases) {
+        auto *box = child<QLineEdit>(c.id);
+        const QString text = QString::fromLatin1(c.text);
+        ASSERT_GT(box->fontMetrics().horizontalAdvance(text), box->width()) << c.text;
+        box->setText(text.left(1));
+        const QImage alone = box->grab().toImage();
+        box->setText(text);
+        const QImage shown = box->grab().toImage();
+        // The line edit's text margin, then the character (less the pixel
+        // that the next one may share).
+        const int upto = 2 + box->fontMetrics().horizontalAdvance(text.left(1)) - 1;
+        EXPECT_EQ(shown.copy(0, 0, upto, shown.height()), alone.copy(0, 0, upto, alone.height())) << c.text;
+    }
+}
+
 TEST_F(WaveFixture, BackBufferThatCannotBeMadeIsReported)
 {
     // Far too large for an image: the view says so and carries on.
