@@ -30,10 +30,11 @@ constexpr int kDroppedItems = 30;
 
 QRect rectOf(int left, int top, int right, int bottom) { return {left, top, right - left, bottom - top}; }
 
-// Text placed by its top-left corner, as the panel's positions are given.
+// Text placed by its top-left corner, as the panel's positions are given,
+// on the baseline the layout's face gives it.
 void drawTextAt(QPainter &p, int x, int y, const QString &text)
 {
-    p.drawText(QRect(x, y, 4096, 4096), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    p.drawText(QPoint(x, y + layoutAscent(p.font())), text);
 }
 
 } // namespace

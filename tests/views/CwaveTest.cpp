@@ -269,6 +269,17 @@ TEST_F(WaveFixture, PanelBeforeTheFirstSample)
         for (int x = 0; x < 110 && !red; ++x)
             red = image.pixelColor(x, y) == QColor(255, 0, 0);
     EXPECT_TRUE(red);
+    // The captions' descenders stay above the boxes below them: the "p" of
+    // "Temp" ends above the temperature box.
+    child<QLineEdit>(control_id::temperatureBox)->hide();
+    const QImage uncovered = render();
+    int lowest = 0;
+    for (int y = 70; y < 110; ++y)
+        for (int x = 0; x < 50; ++x)
+            if (uncovered.pixelColor(x, y).red() > 200 && uncovered.pixelColor(x, y).green() < 100)
+                lowest = y;
+    EXPECT_GT(lowest, 85);
+    EXPECT_LT(lowest, 95);
 }
 
 TEST_F(WaveFixture, SampleWritesBoxesAndPanelPerMode)
