@@ -9,6 +9,7 @@
 #include "DisplayText.h"
 #include "Fonts.h"
 #include "GraphMath.h"
+#include "PortBox.h"
 #include "SampleStore.h"
 
 #include <QComboBox>
@@ -136,15 +137,16 @@ void Cwave::initialUpdate(QSize client, const QList<PortEntry> &ports)
     humidityBox_ = makeBox(control_id::humidityBox, QStringLiteral("0.0"), 80, controlTop + 70, 130, controlTop + 100);
     holdBox_ = makeBox(control_id::holdBox, QString(), 200, controlTop + 70, 270, controlTop + 100);
 
-    periodBox_ = makeCombo(control_id::periodBox, 300, 95, 380, 125);
+    periodBox_ = makeCombo(new QComboBox(this), control_id::periodBox, 300, 95, 380, 125);
     periodBox_->insertItem(0, QStringLiteral("0.5s"));
     for (int i = 1; i <= 60; ++i)
         periodBox_->insertItem(i, QString::asprintf("%ds", i));
     periodBox_->setCurrentIndex(0);
 
-    portBox_ = makeCombo(control_id::portBox, 350, 25, 430, 65);
+    auto *portBox = new PortBox(this);
+    portBox_ = makeCombo(portBox, control_id::portBox, 350, 25, 430, 65);
     for (const PortEntry &port : ports)
-        portBox_->insertItem(portBox_->count(), port.name, port.path);
+        portBox->addPort(port.name, port.path);
     portBox_->setCurrentIndex(ports.isEmpty() ? -1 : 0);
 
     for (QLineEdit *box : {valueBox_, temperatureBox_, humidityBox_})

@@ -4,6 +4,7 @@
 #include "Clist.h"
 #include "ControlIds.h"
 #include "Cwave.h"
+#include "PortBox.h"
 #include "SampleStore.h"
 #include "ScriptedDialogs.h"
 
@@ -149,11 +150,20 @@ TEST_F(WaveFixture, PeriodBoxHoldsSixtyOneItemsInOrder)
     EXPECT_EQ(wave->periodMs(), 60000);
 }
 
-// Both drop-downs open as a list below the box, scrolled beyond 30 items.
+// Both drop-downs open as a list below the box, scrolled beyond 30 items;
+// the port list is as wide as its longest entry, and tells each one's path.
 TEST_F(WaveFixture, DropDownsOpenAsAScrolledListBelowTheBox)
 {
-    build({{"ttyUSB1", "/dev/ttyUSB1"}, {"ttyS0", "/dev/ttyS0"}});
+    const QString byId = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+    build({{byId, byId}, {"ttyS0", "/dev/ttyS0"}});
     wave->show();
+    auto *port = child<QComboBox>(control_id::portBox);
+    EXPECT_EQ(port->itemData(0, Qt::ToolTipRole).toString(), byId);
+    EXPECT_EQ(port->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("/dev/ttyS0"));
+    EXPECT_EQ(port->toolTip(), byId);
+    port->showPopup();
+    EXPECT_GE(port->view()->viewport()->width(), port->view()->fontMetrics().horizontalAdvance(byId));
+    port->hidePopup();
     for (int id : {control_id::periodBox, control_id::portBox}) {
         auto *box = child<QComboBox>(id);
         box->showPopup();
@@ -429,6 +439,38 @@ TEST_F(WaveFixture, ExportedBmpHoldsTheGraphAreaPixelForPixel)
             differing += pixel(x, y) != graph.pixelColor(x, y);
     EXPECT_EQ(differing, 0);
     EXPECT_TRUE(wave->findChild<QPushButton *>(controlName(control_id::startStop))->isEnabled());
+}
+
+// A port name too long for its room keeps its end, where adapters differ,
+// and its first folder when there is room for a fair part of the end.
+TEST(PortName, TooLongIsShortenedInTheMiddle)
+{
+    const QFontMetrics metrics(QApplication::font());
+    const QString byId = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+    const int em = metrics.horizontalAdvance(QLatin1Char('M'));
+    const struct {
+        QString name;
+        int width;
+        const char *head; // nullptr: shown whole
+    } cases[] = {{QStringLiteral("ttyUSB0"), 10 * em, nullptr},
+                 {byId, metrics.horizontalAdvance(byId), nullptr},
+                 {byId, 20 * em, "/dev/\u2026"},
+                 {byId, 6 * em, "\u2026"}};
+    for (const auto &c : cases) {
+        const QString shown = elidePortName(c.name, metrics, c.width);
+        EXPECT_LE(metrics.horizontalAdvance(shown), c.width) << shown.toStdString();
+        if (!c.head) {
+            EXPECT_EQ(shown, c.name);
+            continue;
+        }
+        const QString head = QString::fromUtf8(c.head);
+        ASSERT_TRUE(shown.startsWith(head)) << shown.toStdString();
+        const QString end = shown.mid(head.size());
+        EXPECT_TRUE(c.name.endsWith(end)) << shown.toStdString();
+        EXPECT_GE(end.size(), 4) << shown.toStdString();
+        // Not a character more of the end would fit.
+        EXPECT_GT(metrics.horizontalAdvance(head + c.name.right(end.size() + 1)), c.width) << shown.toStdString();
+    }
 }
 
 } // namespace
