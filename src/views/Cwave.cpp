@@ -386,6 +386,9 @@ void Cwave::resumeFromExport()
 void Cwave::exportGraph()
 {
     ExportPause pause(*this);
+    // The screen is painted afresh from the store (STOP may have stored a
+    // frame since the last paint), so the file is what it shows.
+    repaint();
     const QImage image = graphImage();
     QString path = dialogs().savePath(this, QStringLiteral("*.bmp (*.bmp)"), true);
     if (!path.isEmpty()) {

@@ -409,11 +409,18 @@ TEST_F(WaveFixture, GraphImageIsTheGraphAreaLessItsBottomRows)
     EXPECT_EQ(image.pixelColor(40, 30), QColor(255, 255, 255));
 }
 
-TEST_F(WaveFixture, ExportedBmpHoldsTheGraphAreaPixelForPixel)
+// The file is the graph as the screen shows it at the export, painted
+// afresh from the store: also a frame stored without its row (as STOP can
+// leave one) is in both.
+TEST_F(WaveFixture, ExportedBmpHoldsTheGraphOnScreenPixelForPixel)
 {
     build();
+    wave->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(wave.get()));
     for (int i = 0; i < 40; ++i)
         sample(frameOf(0x00, 0x00, std::uint16_t(300 + 10 * i), std::int16_t(100 + 5 * i), 100));
+    QCoreApplication::processEvents();
+    store.append(frameOf(0x00, 0x00, 900, 500, 100));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("graph.bmp"));
     dialogs.paths.push_back(path);
@@ -425,7 +432,12 @@ TEST_F(WaveFixture, ExportedBmpHoldsTheGraphAreaPixelForPixel)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bmp = file.readAll();
     ASSERT_EQ(bmp.size(), 576654); // 54 + 465 × 4 × 310
-    const QImage graph = wave->graphImage();
+    QCoreApplication::processEvents();
+    const QImage graph = QGuiApplication::primaryScreen()
+                             ->grabWindow(wave->winId(), 0, wave->height() / 3, 465, 310)
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(graph.size(), QSize(465, 310));
     // Rows are stored bottom-up, 4 bytes a pixel, blue first.
     auto pixel = [&](int x, int y) {
         const qsizetype at = 54 + (qsizetype(309 - y) * 465 + x) * 4;
