@@ -115,7 +115,7 @@ TEST(Shell, StatusPaneFollowsTheMenus)
 // and a reason with its hint is shown whole, the port's name shortened.
 TEST(Shell, AStatusTextTooLongKeepsItsReason)
 {
-    const QString reason = QStringLiteral(": permission denied \u2014 the user must be in the device's group, such as dialout");
+    const QString reason = QStringLiteral(": permission denied \u2014 the user must be in the device's group dialout");
     const QString shortText = QStringLiteral("Cannot open ttyUSB0") + reason;
     const QString longText =
         QStringLiteral("Cannot open /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4E5F6-if00-port0") + reason;
