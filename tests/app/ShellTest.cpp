@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSet>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -75,14 +76,37 @@ TEST(Shell, StoreIsZeroedAndOwnedByTheFrame)
             ASSERT_EQ(b, 0);
 }
 
+// Every pane sits in a sunken border (dark above, light below); an
+// indicator that is off shows no text, one that is on shows its name.
 TEST(Shell, StatusBarHasReadyAndThreeIndicators)
 {
     CbreezonApp app(noPorts(), 1920);
+    app.show();
     QStatusBar *bar = app.frame().statusBar();
     EXPECT_EQ(bar->objectName(), QStringLiteral("59393"));
     EXPECT_EQ(app.frame().statusText(), QStringLiteral("Ready"));
-    for (const char *name : {"CAP", "NUM", "SCRL"})
-        EXPECT_NE(bar->findChild<QLabel *>(QString::fromLatin1(name)), nullptr) << name;
+    for (const char *name : {"pane0", "CAP", "NUM", "SCRL"}) {
+        auto *pane = bar->findChild<QLabel *>(QString::fromLatin1(name));
+        ASSERT_NE(pane, nullptr) << name;
+        const QImage image = pane->grab().toImage();
+        const int middle = image.width() / 2;
+        EXPECT_EQ(image.pixel(middle, 0), pane->palette().color(QPalette::Dark).rgb()) << name;
+        EXPECT_EQ(image.pixel(middle, image.height() - 1), pane->palette().color(QPalette::Light).rgb()) << name;
+        if (pane->objectName() == QLatin1String("pane0"))
+            continue;
+        // Inside the border: one colour while off, the name while on.
+        auto colours = [&](const QImage &shown) {
+            QSet<QRgb> seen;
+            for (int y = 2; y < shown.height() - 2; ++y)
+                for (int x = 2; x < shown.width() - 2; ++x)
+                    seen.insert(shown.pixel(x, y));
+            return seen.size();
+        };
+        pane->setEnabled(false);
+        EXPECT_EQ(colours(pane->grab().toImage()), 1) << name;
+        pane->setEnabled(true);
+        EXPECT_GT(colours(pane->grab().toImage()), 1) << name;
+    }
     app.frame().setStatusText(QStringLiteral("something"));
     EXPECT_EQ(app.frame().statusText(), QStringLiteral("something"));
 }
@@ -163,6 +187,14 @@ TEST(Shell, MenusCarryTheirTextsAndCommands)
     ASSERT_EQ(help.size(), 1);
     EXPECT_EQ(help[0]->text(), QStringLiteral("HelpTopic"));
     EXPECT_EQ(help[0]->data().toInt(), 32774);
+
+    // F10 opens the menu bar.
+    app.show();
+    app.frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&app.frame()));
+    QTest::keyClick(&app.frame(), Qt::Key_F10);
+    EXPECT_TRUE(top[0]->menu()->isVisible());
+    top[0]->menu()->hide();
 }
 
 TEST(Shell, StandardAcceleratorsAreBound)
