@@ -138,7 +138,7 @@ void CMainFrame::addCommand(QAction *action, int id)
 
 void CMainFrame::buildMenus()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu *file = fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     // While a menu is open the pane shows the highlighted item's prompt
     // (nothing for an item without one); "Ready" comes back when it closes.
@@ -149,10 +149,15 @@ void CMainFrame::buildMenus()
             setStatusText(QStringLiteral("Ready"));
         });
     }
+    // Open Recording shows the Open accelerator beside it (the key itself
+    // is bound below, with the others).
+    addCommand(file->addAction(QStringLiteral("Open Recording\u2026\tCtrl+O")), command_id::fileOpen);
     addCommand(file->addAction(QStringLiteral("Save TXT")), command_id::saveText);
     addCommand(file->addAction(QStringLiteral("Save Excel")), command_id::saveExcel);
     addCommand(file->addAction(QStringLiteral("Export Graph")), command_id::exportGraph);
     file->addSeparator();
+    recentEnd_ = file->addSeparator();
+    showRecentFiles({});
     QAction *exit = file->addAction(QStringLiteral("E&xit"));
     exit->setStatusTip(QStringLiteral("Quit the application; prompts to save documents"));
     exit->setToolTip(QStringLiteral("Exit"));
@@ -188,6 +193,26 @@ void CMainFrame::buildMenus()
     menuKey->setShortcutContext(Qt::WindowShortcut);
     connect(menuKey, &QAction::triggered, this, [this] { menuBar()->setActiveAction(menuBar()->actions().first()); });
     addAction(menuKey);
+}
+
+void CMainFrame::showRecentFiles(const QStringList &paths)
+{
+    QMenu *file = fileMenu_;
+    qDeleteAll(recentItems_);
+    recentItems_.clear();
+    for (int i = 0; i < paths.size() && i < RecentFiles::kMax; ++i) {
+        auto *item = new QAction(RecentFiles::menuText(i, paths[i]), file);
+        item->setStatusTip(paths[i]);
+        addCommand(item, command_id::fileMru1 + i);
+        recentItems_.append(item);
+    }
+    // With none, the framework shows its placeholder, dimmed.
+    if (recentItems_.isEmpty()) {
+        auto *none = new QAction(QStringLiteral("Recent File"), file);
+        none->setEnabled(false);
+        recentItems_.append(none);
+    }
+    file->insertActions(recentEnd_, recentItems_);
 }
 
 void CMainFrame::buildStatusBar()

@@ -42,8 +42,10 @@ void RunJournal::add(const RowRecord &row, const QString &port, int periodMs)
     if (folder_.isEmpty())
         return;
     if (!output_) {
-        if (path_.isEmpty())
+        if (path_.isEmpty()) {
             path_ = newPath(row.time);
+            emit begun(path_);
+        }
         OutputContext context;
         context.port = port;
         context.periodMs = periodMs;

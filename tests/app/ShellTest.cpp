@@ -7,23 +7,29 @@
 #include "Clist.h"
 #include "CommandIds.h"
 #include "Cwave.h"
+#include "RecentFiles.h"
+#include "RecordingFileOutput.h"
 #include "ScriptedDialogs.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSet>
+#include <QSettings>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -122,7 +128,7 @@ TEST(Shell, StatusPaneFollowsTheMenus)
     const struct {
         int menu, item;
         const char *shown;
-    } cases[] = {{0, 4, "Quit the application; prompts to save documents"}, {0, 0, ""}, {0, 2, ""}, {1, 0, ""}};
+    } cases[] = {{0, 7, "Quit the application; prompts to save documents"}, {0, 0, ""}, {0, 2, ""}, {1, 0, ""}};
     for (const auto &c : cases) {
         QMenu *menu = top[c.menu]->menu();
         app.frame().menuBar()->setActiveAction(top[c.menu]); // opens it as a click would
@@ -168,20 +174,23 @@ TEST(Shell, MenusCarryTheirTextsAndCommands)
     EXPECT_EQ(top[0]->text(), QStringLiteral("&File"));
     EXPECT_EQ(top[1]->text(), QStringLiteral("&Help"));
 
+    // With no recent file, the framework's dimmed placeholder stands
+    // between the separators.
     const QList<QAction *> file = top[0]->menu()->actions();
-    ASSERT_EQ(file.size(), 5);
+    ASSERT_EQ(file.size(), 8);
     const struct {
         const char *text;
         int id;
-    } expected[] = {{"Save TXT", 32771}, {"Save Excel", 32772}, {"Export Graph", 32773}};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(file[i]->text(), QString::fromLatin1(expected[i].text));
-        EXPECT_EQ(file[i]->data().toInt(), expected[i].id);
+    } expected[] = {{"Open Recording\u2026\tCtrl+O", 57601}, {"Save TXT", 32771}, {"Save Excel", 32772},
+                    {"Export Graph", 32773},           {"", 0},            {"Recent File", 0},
+                    {"", 0},                           {"E&xit", 57665}};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(file[i]->isSeparator(), i == 4 || i == 6) << i;
+        EXPECT_EQ(file[i]->text(), QString::fromUtf8(expected[i].text)) << i;
+        EXPECT_EQ(file[i]->data().toInt(), expected[i].id) << i;
     }
-    EXPECT_TRUE(file[3]->isSeparator());
-    EXPECT_EQ(file[4]->text(), QStringLiteral("E&xit"));
-    EXPECT_EQ(file[4]->data().toInt(), 57665);
-    EXPECT_EQ(file[4]->statusTip(), QStringLiteral("Quit the application; prompts to save documents"));
+    EXPECT_FALSE(file[5]->isEnabled());
+    EXPECT_EQ(file[7]->statusTip(), QStringLiteral("Quit the application; prompts to save documents"));
 
     const QList<QAction *> help = top[1]->menu()->actions();
     ASSERT_EQ(help.size(), 1);
@@ -266,6 +275,96 @@ TEST(Shell, HelpWithoutItsFileAndTheIdleAcceleratorsSayNothing)
         app.onCommand(id);
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_TRUE(dialogs.saveDialogs.empty());
+}
+
+// A one-row recording at `path`.
+void writeRecording(const QString &path)
+{
+    RecordingFileOutput output(path, OutputContext{}, RecordingFileOutput::Mode::Synchronous);
+    ASSERT_TRUE(output.open().ok) << path.toStdString();
+    RowRecord row;
+    row.time = Timestamp::now();
+    output.add(row);
+    ASSERT_TRUE(output.finish().ok);
+}
+
+QSettings profile()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                     QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("breezon"));
+}
+
+// The File menu's recent files: the four recordings opened last, newest
+// first, kept in the framework's profile when the program ends, for the
+// next window; one that can no longer be opened leaves the list. Open
+// Recording starts in the recordings folder.
+TEST(Shell, RecentFilesAndTheOpenDialogsFolder)
+{
+    ScriptedDialogs dialogs;
+    QTemporaryDir folder;
+    profile().remove(QStringLiteral("Recent File List"));
+    QStringList runs;
+    for (int i = 0; i < 5; ++i) {
+        runs << folder.filePath(QStringLiteral("run%1.breezon").arg(i));
+        writeRecording(runs.back());
+    }
+    {
+        CbreezonApp app(noPorts(), 1920);
+        app.frame().journal().setFolder(folder.path());
+        for (const QString &run : runs + QStringList{runs[2]})
+            dialogs.paths.push_back(run);
+        for (int i = 0; i < 6; ++i)
+            app.onCommand(command_id::fileOpen);
+        ASSERT_EQ(dialogs.openDialogs.size(), 6u);
+        EXPECT_EQ(dialogs.openDialogs[0].folder, folder.path());
+    }
+    const QStringList newestFirst{runs[2], runs[4], runs[3], runs[1]};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(profile().value(QStringLiteral("Recent File List/File%1").arg(i + 1)).toString(), newestFirst[i]);
+
+    auto app = std::make_unique<CbreezonApp>(noPorts(), 1920);
+    auto recent = [&] {
+        QList<QAction *> items;
+        for (QAction *a : app->frame().menuBar()->actions()[0]->menu()->actions())
+            if (a->data().toInt() >= command_id::fileMru1 && a->data().toInt() < command_id::fileMru1 + 4)
+                items << a;
+        return items;
+    };
+    ASSERT_EQ(recent().size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(recent()[i]->statusTip(), newestFirst[i]);
+        EXPECT_EQ(recent()[i]->data().toInt(), command_id::fileMru1 + i);
+    }
+    app->onCommand(command_id::fileMru1 + 2);
+    EXPECT_EQ(app->frame().list().itemCount(), 1);
+    EXPECT_EQ(recent()[0]->statusTip(), runs[3]);
+
+    QFile::remove(runs[4]);
+    app->onCommand(command_id::fileMru1 + 2);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(recent().size(), 3);
+    app.reset();
+    EXPECT_EQ(RecentFiles().paths(), (QStringList{runs[3], runs[2], runs[1]}));
+    profile().remove(QStringLiteral("Recent File List"));
+}
+
+// An entry shows as the framework shows it: numbered, at most 30
+// characters, the file name whole and the folders nearest the root gone.
+TEST(Shell, RecentFileMenuTexts)
+{
+    const struct {
+        int index;
+        const char *path, *text;
+    } cases[] = {
+        {0, "/tmp/run.breezon", "&1 /tmp/run.breezon"},
+        {1, "/home/ann/.local/share/breezon/recordings/2026-12-08_11-29-31.breezon",
+         "&2 /\u2026/2026-12-08_11-29-31.breezon"},
+        {2, "/home/ann/projects/lab/duct/run.breezon", "&3 /\u2026/lab/duct/run.breezon"},
+        {3, "/home/ann/a-recording-with-a-long-name.breezon", "&4 a-recording-with-a-long-name.breezon"},
+        {0, "/srv/R&D/run.breezon", "&1 /srv/R&&D/run.breezon"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(RecentFiles::menuText(c.index, QString::fromUtf8(c.path)), QString::fromUtf8(c.text)) << c.path;
 }
 
 TEST(Shell, ExitClosesTheWindow)
