@@ -10,9 +10,10 @@
 #include "RecordingFileReader.h"
 #include "SpreadsheetExport.h"
 #include "TextExport.h"
+#include "UserGuide.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QTableView>
 #include <QUrl>
 
@@ -185,9 +186,15 @@ void CbreezonApp::exportGraph() { frame_->wave().exportGraph(); }
 
 void CbreezonApp::help()
 {
-    // Relative to the current directory; a missing file or viewer is not
-    // reported.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().filePath(QStringLiteral("Breezon.chm"))));
+    // In the desktop's browser; where that cannot be, the first pane says
+    // where the guide is.
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QString guide = findUserGuide(programFolder);
+    if (guide.isEmpty())
+        frame_->setStatusText(QStringLiteral("The user guide is not installed: it belongs at %1")
+                                  .arg(installedUserGuide(programFolder)));
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(guide)))
+        frame_->setStatusText(QStringLiteral("No browser could show the user guide: open %1").arg(guide));
 }
 
 void CbreezonApp::about()

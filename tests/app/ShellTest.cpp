@@ -10,9 +10,11 @@
 #include "RecentFiles.h"
 #include "RecordingFileOutput.h"
 #include "ScriptedDialogs.h"
+#include "UserGuide.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -25,11 +27,21 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
+
+// Receives what QDesktopServices would give the desktop's browser.
+class Browser : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> shown;
+public slots:
+    void show(const QUrl &url) { shown << url; }
+};
 
 namespace {
 
@@ -265,16 +277,52 @@ TEST(Shell, AboutBoxThroughItsCommand)
     EXPECT_EQ(ok, QStringLiteral("OK"));
 }
 
-TEST(Shell, HelpWithoutItsFileAndTheIdleAcceleratorsSayNothing)
+TEST(Shell, TheIdleAcceleratorsSayNothing)
 {
     ScriptedDialogs dialogs;
     CbreezonApp app(noPorts(), 1920);
-    QDir::setCurrent(QDir::tempPath());
-    app.onCommand(command_id::helpTopic);
     for (int id : {57600, 57601, 57603, 57634, 57635, 57637, 57643})
         app.onCommand(id);
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_TRUE(dialogs.saveDialogs.empty());
+}
+
+// Help opens the user guide in the browser: the installed one, else the
+// copy beside the program; where there is none, or no browser takes it
+// (the offscreen platform has none), the first pane says where it is.
+TEST(Shell, HelpOpensTheGuideOrSaysWhereItIs)
+{
+    QTemporaryDir prefix;
+    QDir(prefix.path()).mkpath(QStringLiteral("bin"));
+    QDir(prefix.path()).mkpath(QStringLiteral("share/doc/breezon"));
+    const QString installed = prefix.filePath(QStringLiteral("share/doc/breezon/guide.html"));
+    QFile(installed).open(QIODevice::WriteOnly);
+    EXPECT_EQ(findUserGuide(prefix.filePath(QStringLiteral("bin"))), installed);
+    EXPECT_EQ(installedUserGuide(prefix.filePath(QStringLiteral("bin"))), installed);
+
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QString beside = QDir(programFolder).filePath(QStringLiteral("guide.html"));
+    QFile::remove(beside);
+    struct RemoveAtEnd {
+        QString path;
+        ~RemoveAtEnd() { QFile::remove(path); }
+    } removed{beside};
+    CbreezonApp app(noPorts(), 1920);
+    app.onCommand(command_id::helpTopic);
+    EXPECT_EQ(app.frame().statusText(), QStringLiteral("The user guide is not installed: it belongs at %1")
+                                            .arg(installedUserGuide(programFolder)));
+
+    QFile(beside).open(QIODevice::WriteOnly);
+    app.onCommand(command_id::helpTopic);
+    EXPECT_EQ(app.frame().statusText(), QStringLiteral("No browser could show the user guide: open %1").arg(beside));
+
+    Browser browser;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &browser, "show");
+    app.frame().setStatusText(QStringLiteral("Ready"));
+    app.onCommand(command_id::helpTopic);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    EXPECT_EQ(browser.shown, QList<QUrl>{QUrl::fromLocalFile(beside)});
+    EXPECT_EQ(app.frame().statusText(), QStringLiteral("Ready"));
 }
 
 // A one-row recording at `path`.
@@ -377,3 +425,5 @@ TEST(Shell, ExitClosesTheWindow)
 }
 
 } // namespace
+
+#include "ShellTest.moc"
