@@ -6,6 +6,8 @@
 #include "BenchSupport.h"
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace bench {
@@ -14,6 +16,10 @@ inline int runInOffscreenApplication(int argc, char **argv)
 {
     useOffscreenPlatform();
     QApplication application(argc, argv);
+    // The window's profile (its recent-file list) stays out of the user's.
+    const QTemporaryDir profile;
+    for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, profile.path());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

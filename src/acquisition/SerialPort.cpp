@@ -2,12 +2,57 @@
 #include "SerialPort.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <filesystem>
+#include <vector>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+
+namespace {
+
+const char *const kDeviceDenied = "permission denied \u2014 the user must be in the device's group, such as dialout";
+constexpr int kMaxLinks = 8;
+
+} // namespace
+
+std::string describeDenied(const std::string &path)
+{
+    // The check is made as open() made it, with the effective user.
+    std::string at = path;
+    for (int links = 0; links < kMaxLinks; ++links) {
+        for (std::size_t slash = at.find('/', 1); slash != std::string::npos; slash = at.find('/', slash + 1)) {
+            const std::string folder = at.substr(0, slash);
+            if (faccessat(AT_FDCWD, folder.c_str(), X_OK, AT_EACCESS) != 0 && errno == EACCES)
+                return "permission denied \u2014 this user may not enter the folder " + folder;
+        }
+        // A stable name (/dev/serial/by-id/...) is a link: the folders on
+        // the way to its device count too.
+        char target[PATH_MAX];
+        const ssize_t n = readlink(at.c_str(), target, sizeof target);
+        if (n <= 0 || n == ssize_t(sizeof target))
+            break;
+        std::string next(target, std::size_t(n));
+        if (next.front() != '/')
+            next = at.substr(0, at.rfind('/') + 1) + next;
+        at = std::filesystem::path(next).lexically_normal().string();
+    }
+    // A device its group may read: that group, by name, is the way in.
+    struct stat device{};
+    if (stat(path.c_str(), &device) == 0 && (device.st_mode & S_IRGRP)) {
+        group entry{};
+        group *found = nullptr;
+        std::vector<char> buffer(4096);
+        if (getgrgid_r(device.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+            return std::string("permission denied \u2014 the user must be in the device's group ") + found->gr_name;
+    }
+    return kDeviceDenied;
+}
 
 const char *describeOpenError(int error)
 {
@@ -21,7 +66,7 @@ const char *describeOpenError(int error)
         return "in use by another program";
     case EACCES:
     case EPERM:
-        return "permission denied \u2014 the user must be in the device's group, such as dialout";
+        return kDeviceDenied;
     case ENOTTY:
     case EISDIR:
         return "not a serial port";
@@ -75,8 +120,14 @@ bool SerialPort::open(const std::string &path, std::string *whyNot)
     do {
         fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return fail(errno);
+    if (fd < 0) {
+        const int error = errno;
+        if ((error == EACCES || error == EPERM) && whyNot) {
+            *whyNot = describeDenied(path);
+            return false;
+        }
+        return fail(error);
+    }
 
     // The lock first: a port that another of our programs holds is left
     // exactly as it is. Closing drops a lock we took.

@@ -51,3 +51,8 @@ private:
 // in 16-byte pieces, and one ("in use by anothe") reads as a misspelling to
 // lintian.
 const char *describeOpenError(int error);
+// The text for a port that may not be opened: a folder on its path (or on
+// the path its link leads to) that this user may not enter is named; else
+// the device's own permissions are the cause, and the advice is its group
+// (named when the group may read it).
+std::string describeDenied(const std::string &path);

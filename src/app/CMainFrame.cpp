@@ -36,12 +36,41 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter p(this);
+        drawFrame(&p);
         const QRect r = contentsRect();
         p.setPen(palette().color(foregroundRole()));
         p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                    CMainFrame::fitStatusText(text(), fontMetrics(), r.width()));
     }
 };
+
+// A lock-key pane: its name while the key is on; off (disabled), only its
+// empty border, as a disabled pane of the status bar is drawn.
+class IndicatorPane final : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        if (isEnabled()) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        QPainter p(this);
+        drawFrame(&p);
+    }
+};
+
+// Every pane of the status bar sits in a sunken border, its text two
+// pixels in from it (a framed label would keep half an "x" from it, room
+// the first pane needs for its texts).
+void sinkPane(QLabel *pane)
+{
+    pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pane->setLineWidth(1);
+    pane->setIndent(2);
+}
 
 } // namespace
 
@@ -116,7 +145,7 @@ void CMainFrame::addCommand(QAction *action, int id)
 
 void CMainFrame::buildMenus()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu *file = fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     // While a menu is open the pane shows the highlighted item's prompt
     // (nothing for an item without one); "Ready" comes back when it closes.
@@ -127,10 +156,15 @@ void CMainFrame::buildMenus()
             setStatusText(QStringLiteral("Ready"));
         });
     }
+    // Open Recording shows the Open accelerator beside it (the key itself
+    // is bound below, with the others).
+    addCommand(file->addAction(QStringLiteral("Open Recording\u2026\tCtrl+O")), command_id::fileOpen);
     addCommand(file->addAction(QStringLiteral("Save TXT")), command_id::saveText);
     addCommand(file->addAction(QStringLiteral("Save Excel")), command_id::saveExcel);
     addCommand(file->addAction(QStringLiteral("Export Graph")), command_id::exportGraph);
     file->addSeparator();
+    recentEnd_ = file->addSeparator();
+    showRecentFiles({});
     QAction *exit = file->addAction(QStringLiteral("E&xit"));
     exit->setStatusTip(QStringLiteral("Quit the application; prompts to save documents"));
     exit->setToolTip(QStringLiteral("Exit"));
@@ -160,6 +194,32 @@ void CMainFrame::buildMenus()
         addCommand(action, a.id);
         addAction(action);
     }
+    // F10 opens the menu bar, as Alt does.
+    auto *menuKey = new QAction(this);
+    menuKey->setShortcut(QKeySequence(Qt::Key_F10));
+    menuKey->setShortcutContext(Qt::WindowShortcut);
+    connect(menuKey, &QAction::triggered, this, [this] { menuBar()->setActiveAction(menuBar()->actions().first()); });
+    addAction(menuKey);
+}
+
+void CMainFrame::showRecentFiles(const QStringList &paths)
+{
+    QMenu *file = fileMenu_;
+    qDeleteAll(recentItems_);
+    recentItems_.clear();
+    for (int i = 0; i < paths.size() && i < RecentFiles::kMax; ++i) {
+        auto *item = new QAction(RecentFiles::menuText(i, paths[i]), file);
+        item->setStatusTip(paths[i]);
+        addCommand(item, command_id::fileMru1 + i);
+        recentItems_.append(item);
+    }
+    // With none, the framework shows its placeholder, dimmed.
+    if (recentItems_.isEmpty()) {
+        auto *none = new QAction(QStringLiteral("Recent File"), file);
+        none->setEnabled(false);
+        recentItems_.append(none);
+    }
+    file->insertActions(recentEnd_, recentItems_);
 }
 
 void CMainFrame::buildStatusBar()
@@ -170,12 +230,14 @@ void CMainFrame::buildStatusBar()
     statusPane_ = new StatusPane(QStringLiteral("Ready"));
     statusPane_->setObjectName(QStringLiteral("pane0"));
     statusPane_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    sinkPane(statusPane_);
     bar->addWidget(statusPane_, 1);
-    // The lock-key indicators: lit while their key is on, dim when it is
-    // off or when the platform does not tell.
+    // The lock-key indicators: shown while their key is on, blank when it
+    // is off or when the platform does not tell.
     for (const char *indicator : {"CAP", "NUM", "SCRL"}) {
-        auto *label = new QLabel(QString::fromLatin1(indicator));
+        auto *label = new IndicatorPane(QString::fromLatin1(indicator));
         label->setObjectName(QString::fromLatin1(indicator));
+        sinkPane(label);
         label->setEnabled(false);
         bar->addPermanentWidget(label);
         lockIndicators_.append(label);

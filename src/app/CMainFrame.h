@@ -4,6 +4,7 @@
 // fixed panes. It owns the sample store for its whole life.
 
 #include "PortDiscovery.h"
+#include "RecentFiles.h"
 #include "RunJournal.h"
 #include "SampleStore.h"
 
@@ -17,6 +18,7 @@ class Clist;
 class CSplitOverride;
 class Cwave;
 class QLabel;
+class QMenu;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -40,6 +42,9 @@ public:
 
     // Receives the path of a file dropped on the window.
     void setDropHandler(std::function<void(const QString &)> onDrop) { onDrop_ = std::move(onDrop); }
+
+    // The recent-file list of the File menu, newest first (at most four).
+    void showRecentFiles(const QStringList &paths);
 
     // The first pane of the status bar, repainted at once.
     void setStatusText(const QString &text);
@@ -68,6 +73,9 @@ private:
     // Created first and released last: both panes and their threads are
     // gone before the store is.
     std::unique_ptr<SampleStore> store_;
+    QMenu *fileMenu_ = nullptr;
+    QAction *recentEnd_ = nullptr; // the separator below the recent files
+    QList<QAction *> recentItems_;
     QLabel *statusPane_ = nullptr;
     QList<QLabel *> lockIndicators_; // CAP, NUM, SCRL
     int openMenus_ = 0;

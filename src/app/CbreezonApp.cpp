@@ -10,9 +10,10 @@
 #include "RecordingFileReader.h"
 #include "SpreadsheetExport.h"
 #include "TextExport.h"
+#include "UserGuide.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QTableView>
 #include <QUrl>
 
@@ -20,9 +21,15 @@ CbreezonApp::CbreezonApp(const QList<PortEntry> &ports, int screenWidth)
     : frame_(std::make_unique<CMainFrame>([this](int id) { onCommand(id); }, ports, screenWidth))
 {
     frame_->setDropHandler([this](const QString &path) { openRecording(path); });
+    frame_->showRecentFiles(recent_.paths());
+    connect(&frame_->journal(), &RunJournal::begun, this, &CbreezonApp::addRecent);
 }
 
-CbreezonApp::~CbreezonApp() = default;
+CbreezonApp::~CbreezonApp()
+{
+    // The framework saved its profile as the program ended.
+    recent_.save();
+}
 
 void CbreezonApp::show()
 {
@@ -39,6 +46,10 @@ void CbreezonApp::onCommand(int id)
     case command_id::exportGraph: exportGraph(); break;
     case command_id::helpTopic: help(); break;
     case command_id::fileOpen: openFile(); break;
+    case command_id::fileMru1:
+    case command_id::fileMru1 + 1:
+    case command_id::fileMru1 + 2:
+    case command_id::fileMru1 + 3: openRecent(id - command_id::fileMru1); break;
     case command_id::appExit: frame_->close(); break;
     case command_id::nextPane:
     case command_id::previousPane:
@@ -67,9 +78,32 @@ void CbreezonApp::openFile()
     // As an export does: the run stops while the dialog is up, and goes on
     // if nothing is opened.
     ExportPause pause(frame_->wave());
-    const QString path = dialogs().openPath(frame_.get(), QStringLiteral("Breezon recording (*.breezon)"));
+    // In the recordings folder, where the runs are kept.
+    QString folder = frame_->journal().folder();
+    if (folder.isEmpty())
+        folder = RunJournal::defaultFolder();
+    const QString path = dialogs().openPath(frame_.get(), QStringLiteral("Breezon recording (*.breezon)"), folder);
     if (!path.isEmpty())
         openRecording(path);
+}
+
+void CbreezonApp::openRecent(int index)
+{
+    const QString path = recent_.paths().value(index);
+    if (path.isEmpty())
+        return;
+    // One that can no longer be opened leaves the list, as the
+    // framework's does; the user has been told why.
+    if (!openRecording(path)) {
+        recent_.remove(path);
+        frame_->showRecentFiles(recent_.paths());
+    }
+}
+
+void CbreezonApp::addRecent(const QString &path)
+{
+    recent_.add(path);
+    frame_->showRecentFiles(recent_.paths());
 }
 
 bool CbreezonApp::openRecording(const QString &path)
@@ -95,6 +129,7 @@ bool CbreezonApp::openRecording(const QString &path)
     // recording.
     wave.session().replay(reader);
     frame_->journal().continueWith(path);
+    addRecent(path);
 
     QString text = QStringLiteral("Opened %1: %2 rows").arg(path).arg(frame_->list().itemCount());
     if (reader.damagedRows() > 0)
@@ -147,9 +182,15 @@ void CbreezonApp::exportGraph() { frame_->wave().exportGraph(); }
 
 void CbreezonApp::help()
 {
-    // Relative to the current directory; a missing file or viewer is not
-    // reported.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().filePath(QStringLiteral("Breezon.chm"))));
+    // In the desktop's browser; where that cannot be, the first pane says
+    // where the guide is.
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QString guide = findUserGuide(programFolder);
+    if (guide.isEmpty())
+        frame_->setStatusText(QStringLiteral("The user guide is not installed: it belongs at %1")
+                                  .arg(installedUserGuide(programFolder)));
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(guide)))
+        frame_->setStatusText(QStringLiteral("No browser could show the user guide: open %1").arg(guide));
 }
 
 void CbreezonApp::about()

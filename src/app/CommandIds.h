@@ -12,6 +12,7 @@ inline constexpr int appAbout = 57664;
 inline constexpr int fileNew = 57600;
 inline constexpr int fileOpen = 57601;
 inline constexpr int fileSave = 57603;
+inline constexpr int fileMru1 = 57616; // the recent files, 57616 to 57619
 inline constexpr int editCopy = 57634;
 inline constexpr int editCut = 57635;
 inline constexpr int editPaste = 57637;

@@ -34,8 +34,10 @@ void RunJournal::add(const RowRecord &row)
     if (folder_.isEmpty())
         return;
     if (!output_) {
-        if (path_.isEmpty())
+        if (path_.isEmpty()) {
             path_ = newPath(row.time);
+            emit begun(path_);
+        }
         output_ = std::make_unique<RecordingFileOutput>(path_, context_ ? context_() : OutputContext{},
                                                         RecordingFileOutput::Mode::Background);
         output_->setNote([this](const QString &text, bool) { emit note(text); });

@@ -50,6 +50,8 @@ public:
 signals:
     // A failure, or its recovery, for the status bar.
     void note(const QString &text);
+    // A new recording begins in the file `path`.
+    void begun(const QString &path);
 
 private:
     QString newPath(const Timestamp &start) const;

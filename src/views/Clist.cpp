@@ -5,10 +5,22 @@
 #include "Fonts.h"
 
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
+
+// The list's font: SimSun with a cell 13 pixels high, 8 wide.
+constexpr int kFontHeight = 13;
+constexpr int kFontWidth = 8;
+// A report-view list control makes every row as high as its font's cell
+// (the text-metric height, ascent plus descent) and one pixel more, with
+// grid lines or without: they are drawn within the row. The cell is the
+// height the font was asked for, not its stand-in's taller line.
+constexpr int kRowHeight = kFontHeight + 1;
 
 // The list's table. Rows are only ever appended at the bottom (RESET empties
 // the model at once). After an append the rows in view have only moved up,
@@ -38,6 +50,30 @@ public:
         viewport()->update(QRect(0, top, viewport()->width(), height));
     }
 
+    // Scrolled as a report view scrolls, by whole rows: the top row is
+    // always whole, and at the end the last row is whole, with the room of
+    // a part row left empty below it. The range ends on a row, and a value
+    // between rows (a touchpad's small steps, a dragged thumb) goes on to
+    // the next row in the direction it moved.
+    void updateGeometries() override
+    {
+        QTableView::updateGeometries();
+        QScrollBar *bar = verticalScrollBar();
+        bar->setRange(0, (bar->maximum() + kRowHeight - 1) / kRowHeight * kRowHeight);
+        bar->setSingleStep(kRowHeight);
+        bar->setPageStep(std::max(kRowHeight, viewport()->height() / kRowHeight * kRowHeight));
+    }
+
+    void snapToRow(int value)
+    {
+        if (value % kRowHeight != 0) {
+            const int row = value / kRowHeight + (value > top_ ? 1 : 0);
+            verticalScrollBar()->setValue(std::min(row * kRowHeight, verticalScrollBar()->maximum()));
+            return;
+        }
+        top_ = value;
+    }
+
     void doItemsLayout() override
     {
         if (appending_) {
@@ -51,6 +87,7 @@ public:
 private:
     bool appending_ = false;
     int laidOutRows_ = -1;
+    int top_ = 0; // the scroll value last on a row
 };
 
 } // namespace
@@ -59,9 +96,10 @@ Clist::Clist(QWidget *parent) : QWidget(parent) {}
 
 void Clist::initialUpdate(QSize client)
 {
-    table_ = new ListTable(this);
+    auto *table = new ListTable(this);
+    table_ = table;
     table_->setObjectName(controlName(control_id::readingList));
-    table_->setFont(makeFont(QStringLiteral("SimSun"), 13, 8));
+    table_->setFont(makeFont(QStringLiteral("SimSun"), kFontHeight, kFontWidth));
     table_->setGeometry(0, 0, client.width(), client.height());
     table_->setModel(&model_);
     table_->setShowGrid(true);
@@ -71,12 +109,14 @@ void Clist::initialUpdate(QSize client)
     table_->verticalHeader()->hide();
     // Uniform row heights keep a list of a million rows cheap to scroll.
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table_->verticalHeader()->setDefaultSectionSize(QFontMetrics(table_->font()).height() + 4);
+    table_->verticalHeader()->setMinimumSectionSize(kRowHeight);
+    table_->verticalHeader()->setDefaultSectionSize(kRowHeight);
     // Scrolled by rows, the view works out the position of every row again
     // to scroll to the end after each append, a pass over the whole list;
     // scrolled by pixels it does not, so an append costs the same at any
     // length.
     table_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    connect(table_->verticalScrollBar(), &QScrollBar::valueChanged, table, &ListTable::snapToRow);
     table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     table_->horizontalHeader()->setStretchLastSection(false);
 

@@ -9,6 +9,7 @@
 #include "DisplayText.h"
 #include "Fonts.h"
 #include "GraphMath.h"
+#include "PortBox.h"
 #include "SampleStore.h"
 
 #include <QComboBox>
@@ -30,10 +31,11 @@ constexpr int kDroppedItems = 30;
 
 QRect rectOf(int left, int top, int right, int bottom) { return {left, top, right - left, bottom - top}; }
 
-// Text placed by its top-left corner, as the panel's positions are given.
+// Text placed by its top-left corner, as the panel's positions are given,
+// on the baseline the layout's face gives it.
 void drawTextAt(QPainter &p, int x, int y, const QString &text)
 {
-    p.drawText(QRect(x, y, 4096, 4096), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    p.drawText(QPoint(x, y + layoutAscent(p.font())), text);
 }
 
 } // namespace
@@ -93,13 +95,16 @@ QLineEdit *Cwave::makeBox(int id, const QString &text, int left, int top, int ri
     QPalette palette = e->palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     e->setPalette(palette);
+    // A text set into the box shows from its first character; one too long
+    // for the box is cut at its end. (A line edit scrolls to its cursor,
+    // which a new text leaves at the end.)
+    connect(e, &QLineEdit::textChanged, e, [e] { e->setCursorPosition(0); });
     e->show();
     return e;
 }
 
-QComboBox *Cwave::makeCombo(int id, int left, int top, int right, int bottom)
+QComboBox *Cwave::makeCombo(QComboBox *c, int id, int left, int top, int right, int bottom)
 {
-    auto *c = new QComboBox(this);
     c->setObjectName(controlName(id));
     // The rectangle includes the dropped list; the closed box takes its
     // natural height within it.
@@ -142,15 +147,16 @@ void Cwave::initialUpdate(QSize client, const QList<PortEntry> &ports)
     humidityBox_ = makeBox(control_id::humidityBox, QStringLiteral("0.0"), 80, controlTop + 70, 130, controlTop + 100);
     holdBox_ = makeBox(control_id::holdBox, QString(), 200, controlTop + 70, 270, controlTop + 100);
 
-    periodBox_ = makeCombo(control_id::periodBox, 300, 95, 380, 125);
+    periodBox_ = makeCombo(new QComboBox(this), control_id::periodBox, 300, 95, 380, 125);
     periodBox_->insertItem(0, QStringLiteral("0.5s"));
     for (int i = 1; i <= 60; ++i)
         periodBox_->insertItem(i, QString::asprintf("%ds", i));
     periodBox_->setCurrentIndex(0);
 
-    portBox_ = makeCombo(control_id::portBox, 350, 25, 430, 65);
+    auto *portBox = new PortBox(this);
+    portBox_ = makeCombo(portBox, control_id::portBox, 350, 25, 430, 65);
     for (const PortEntry &port : ports)
-        portBox_->insertItem(portBox_->count(), port.name, port.path);
+        portBox->addPort(port.name, port.path);
     portBox_->setCurrentIndex(ports.isEmpty() ? -1 : 0);
 
     for (QLineEdit *box : {valueBox_, temperatureBox_, humidityBox_})
@@ -367,6 +373,9 @@ void Cwave::resumeFromExport()
 void Cwave::exportGraph()
 {
     ExportPause pause(*this);
+    // The screen is painted afresh from the store (STOP may have stored a
+    // frame since the last paint), so the file is what it shows.
+    repaint();
     const QImage image = graphImage();
     QString path = dialogs().savePath(this, QStringLiteral("*.bmp (*.bmp)"), true);
     if (!path.isEmpty()) {

@@ -95,7 +95,7 @@ private:
     void setBoxText(QLineEdit *box, const QString &text);
     QPushButton *makeButton(int id, const QString &caption, int left, int top, int right, int bottom);
     QLineEdit *makeBox(int id, const QString &text, int left, int top, int right, int bottom);
-    QComboBox *makeCombo(int id, int left, int top, int right, int bottom);
+    QComboBox *makeCombo(QComboBox *box, int id, int left, int top, int right, int bottom);
 
     SampleStore &store_;
     Clist *list_ = nullptr;

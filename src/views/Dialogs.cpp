@@ -36,9 +36,9 @@ public:
         return dialog.selectedFiles().first();
     }
 
-    QString openPath(QWidget *owner, const QString &filter) override
+    QString openPath(QWidget *owner, const QString &filter, const QString &folder) override
     {
-        return QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+        return QFileDialog::getOpenFileName(owner, QString(), folder, filter);
     }
 };
 

@@ -19,12 +19,14 @@ public:
     // Where it confirms overwriting, a name typed without an extension gets
     // the filter's.
     virtual QString savePath(QWidget *owner, const QString &filter, bool overwritePrompt) = 0;
-    // A modal open dialog for an existing file; the chosen path, or empty
-    // when cancelled (which is all a seam without one can answer).
-    virtual QString openPath(QWidget *owner, const QString &filter)
+    // A modal open dialog for an existing file, starting in `folder`; the
+    // chosen path, or empty when cancelled (which is all a seam without one
+    // can answer).
+    virtual QString openPath(QWidget *owner, const QString &filter, const QString &folder)
     {
         (void)owner;
         (void)filter;
+        (void)folder;
         return {};
     }
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Fonts.h"
 
+#include <QFontMetricsF>
 #include <QRawFont>
 #include <QStringList>
 #include <QtEndian>
@@ -12,11 +13,14 @@ namespace {
 
 // The faces the layout was drawn with are Windows faces; on Linux their
 // metric twin (Arial) and a CJK face with the degree signs (SimSun) stand in.
+// SimSun gives every Latin character the same half-em cell, so the
+// monospaced member of the CJK family comes first.
 void installSubstitutes()
 {
     static const bool installed = [] {
-        QFont::insertSubstitutions(QStringLiteral("SimSun"), QStringList
-                                   {QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC")});
+        QFont::insertSubstitutions(QStringLiteral("SimSun"),
+                                   QStringList{QStringLiteral("WenQuanYi Zen Hei Mono"), QStringLiteral("WenQuanYi Zen Hei"),
+                                               QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("Noto Sans CJK SC")});
         QFont::insertSubstitutions(QStringLiteral("Arial"), QStringList
                                    {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
         return true;
@@ -32,6 +36,13 @@ constexpr int kLetterWeights[26] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 3
 // Offsets of the fields read from a face's OS/2 table.
 constexpr int kOs2WinAscent = 74;
 constexpr int kOs2WinDescent = 76;
+
+// SimSun's ascent and cell, in its design units: the baseline sits 220/256
+// of the cell below the top.
+constexpr double kSimSunAscent = 220;
+constexpr double kSimSunCell = 256;
+
+bool isSimSun(const QFont &font) { return font.family() == QLatin1String("SimSun"); }
 
 } // namespace
 
@@ -97,16 +108,41 @@ QFont makeFont(const QString &family, int height, int width)
     FaceMeasures m = measureFace(QRawFont::fromFont(font));
     // SimSun's cell is exactly its em, and every Latin character half an
     // em, so the width asked for is every character's. The stand-in keeps
-    // SimSun's em and is stretched until its digits, which are nearly all
-    // this program writes in that face, are as wide as SimSun's (its own
-    // lowercase is narrower than its digits: times would not fit the list).
+    // SimSun's em and is stretched until its digits are that wide: on the
+    // monospaced stand-in so is every Latin character; on a proportional
+    // one at least the digits, nearly all this program writes in that face.
     // Arial's stand-in is its metric twin, so its own tables are Arial's.
-    if (family == QLatin1String("SimSun")) {
+    const bool simSun = family == QLatin1String("SimSun");
+    if (simSun) {
         m.cellPerEm = 1.0;
         m.averagePerEm = m.digitPerEm;
     }
     const FontScale s = fontScale(height, width, m.cellPerEm, m.averagePerEm);
     font.setPixelSize(s.pixelSize);
     font.setStretch(s.stretch);
+    // The stretch is a whole percentage; the spacing takes up what it
+    // misses (8 px cells from a 6.5 px half-em are 123.08 %), so a column of
+    // digits lines up with the layout's to the pixel.
+    if (simSun && width > 0) {
+        const double missing = width - QFontMetricsF(font).horizontalAdvance(QLatin1Char('0'));
+        if (std::abs(missing) > 0.001)
+            font.setLetterSpacing(QFont::AbsoluteSpacing, missing);
+    }
     return font;
+}
+
+int layoutAscent(const QFont &font)
+{
+    const QFontMetricsF metrics(font);
+    if (!isSimSun(font))
+        return qRound(metrics.ascent());
+    // SimSun's em is its cell, so the pixel size is the cell height. Where
+    // the stand-in's descenders reach lower than SimSun's, its baseline goes
+    // up by as much, so they stay within the cell: nothing drawn just below
+    // the cell (a box under a caption) covers them.
+    const int cell = font.pixelSize();
+    double descender = 0;
+    for (QChar c : QStringLiteral("gjpqy"))
+        descender = std::max(descender, metrics.boundingRect(c).bottom());
+    return std::min(int(std::lround(cell * kSimSunAscent / kSimSunCell)), cell - int(std::ceil(descender)));
 }

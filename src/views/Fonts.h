@@ -35,3 +35,9 @@ FontScale fontScale(int height, int width, double cellPerEm, double averagePerEm
 // A font of the given face with a cell `height` pixels high and an average
 // character `width` pixels wide (0: natural width).
 QFont makeFont(const QString &family, int height, int width);
+
+// How far below the top of a text's cell its baseline sits: where the face
+// the layout was drawn with puts it (for SimSun 220/256 of the cell, a
+// little higher where its stand-in's descenders would leave the cell), so
+// text placed by its top lands where the layout has it.
+int layoutAscent(const QFont &font);

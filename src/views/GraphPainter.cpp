@@ -83,6 +83,9 @@ void refresh(TextGroup &group, std::uint64_t key, const QFont &font, int count, 
         return;
     const QFontMetricsF metrics(font);
     const int cellHeight = static_cast<int>(std::ceil(metrics.ascent() + metrics.descent()));
+    // Texts are placed by their top; the baseline goes where the layout's
+    // face has it.
+    const QPoint baseline(0, layoutAscent(font) - qRound(metrics.ascent()));
     group.texts.clear();
     group.texts.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
@@ -91,7 +94,7 @@ void refresh(TextGroup &group, std::uint64_t key, const QFont &font, int count, 
         placed.text.setTextFormat(Qt::PlainText);
         placed.text.prepare(QTransform(), font);
         const int width = static_cast<int>(std::ceil(placed.text.size().width()));
-        placed.cell = QRect(at, QSize(width, cellHeight));
+        placed.cell = QRect(at + baseline, QSize(width, cellHeight));
         group.texts.push_back(std::move(placed));
     }
     group.key = key;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <string>
 #include <sys/stat.h>
@@ -77,6 +78,62 @@ TEST(SerialPortOpen, PortInUseFailsAndIsFreeAgainAfterClose)
 
     first.close();
     EXPECT_TRUE(second.open(sim.slavePath(), &why)) << why;
+}
+
+// The group advice only where the device's own permissions deny it, naming
+// the device's group where that group may read it; a folder on the way
+// (also on the way a link leads) is named instead. Root is denied nothing,
+// so as root the opens are made as the user "nobody".
+TEST(SerialPortOpen, PermissionDeniedNamesItsCause)
+{
+    const std::string dir = tempDir();
+    ASSERT_FALSE(dir.empty());
+    const std::string locked = dir + "/locked", open = dir + "/open";
+    ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(locked.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(open.c_str(), 0755), 0);
+    for (const std::string &file : {locked + "/port", open + "/port", open + "/grouped"})
+        std::fclose(std::fopen(file.c_str(), "w"));
+    ASSERT_EQ(chmod((locked + "/port").c_str(), 0666), 0);
+    ASSERT_EQ(chmod((open + "/port").c_str(), 0), 0);
+    ASSERT_EQ(chmod((open + "/grouped").c_str(), 0040), 0); // its group alone may read it
+    struct stat grouped{};
+    ASSERT_EQ(stat((open + "/grouped").c_str(), &grouped), 0);
+    const group *owners = getgrgid(grouped.st_gid);
+    ASSERT_NE(owners, nullptr);
+    ASSERT_EQ(symlink("../locked/port", (open + "/link").c_str()), 0);
+    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+
+    const std::string folder = "permission denied \u2014 this user may not enter the folder " + locked;
+    const std::string group = "permission denied \u2014 the user must be in the device's group, such as dialout";
+    const struct {
+        std::string path, why;
+    } cases[] = {{locked + "/port", folder},
+                 {open + "/link", folder},
+                 {open + "/port", group},
+                 {open + "/grouped", "permission denied \u2014 the user must be in the device's group " +
+                                         std::string(owners->gr_name)}};
+    const bool root = geteuid() == 0;
+    for (const auto &c : cases) {
+        if (root) {
+            ASSERT_EQ(setegid(65534), 0);
+            ASSERT_EQ(seteuid(65534), 0);
+        }
+        SerialPort port;
+        std::string why;
+        const bool opened = port.open(c.path, &why);
+        if (root) {
+            ASSERT_EQ(seteuid(0), 0);
+            ASSERT_EQ(setegid(0), 0);
+        }
+        EXPECT_FALSE(opened) << c.path;
+        EXPECT_EQ(why, c.why) << c.path;
+    }
+    chmod(locked.c_str(), 0755);
+    for (const std::string &file : {locked + "/port", open + "/port", open + "/grouped", open + "/link"})
+        std::remove(file.c_str());
+    for (const std::string &d : {locked, open, dir})
+        rmdir(d.c_str());
 }
 
 TEST(SerialPortConfigure, SettingsReadBackOnAPseudoTerminal)

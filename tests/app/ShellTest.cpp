@@ -7,22 +7,41 @@
 #include "Clist.h"
 #include "CommandIds.h"
 #include "Cwave.h"
+#include "RecentFiles.h"
+#include "RecordingFileOutput.h"
 #include "ScriptedDialogs.h"
+#include "UserGuide.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSet>
+#include <QSettings>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
+
+// Receives what QDesktopServices would give the desktop's browser.
+class Browser : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> shown;
+public slots:
+    void show(const QUrl &url) { shown << url; }
+};
 
 namespace {
 
@@ -75,14 +94,37 @@ TEST(Shell, StoreIsZeroedAndOwnedByTheFrame)
             ASSERT_EQ(b, 0);
 }
 
+// Every pane sits in a sunken border (dark above, light below); an
+// indicator that is off shows no text, one that is on shows its name.
 TEST(Shell, StatusBarHasReadyAndThreeIndicators)
 {
     CbreezonApp app(noPorts(), 1920);
+    app.show();
     QStatusBar *bar = app.frame().statusBar();
     EXPECT_EQ(bar->objectName(), QStringLiteral("59393"));
     EXPECT_EQ(app.frame().statusText(), QStringLiteral("Ready"));
-    for (const char *name : {"CAP", "NUM", "SCRL"})
-        EXPECT_NE(bar->findChild<QLabel *>(QString::fromLatin1(name)), nullptr) << name;
+    for (const char *name : {"pane0", "CAP", "NUM", "SCRL"}) {
+        auto *pane = bar->findChild<QLabel *>(QString::fromLatin1(name));
+        ASSERT_NE(pane, nullptr) << name;
+        const QImage image = pane->grab().toImage();
+        const int middle = image.width() / 2;
+        EXPECT_EQ(image.pixel(middle, 0), pane->palette().color(QPalette::Dark).rgb()) << name;
+        EXPECT_EQ(image.pixel(middle, image.height() - 1), pane->palette().color(QPalette::Light).rgb()) << name;
+        if (pane->objectName() == QLatin1String("pane0"))
+            continue;
+        // Inside the border: one colour while off, the name while on.
+        auto colours = [&](const QImage &shown) {
+            QSet<QRgb> seen;
+            for (int y = 2; y < shown.height() - 2; ++y)
+                for (int x = 2; x < shown.width() - 2; ++x)
+                    seen.insert(shown.pixel(x, y));
+            return seen.size();
+        };
+        pane->setEnabled(false);
+        EXPECT_EQ(colours(pane->grab().toImage()), 1) << name;
+        pane->setEnabled(true);
+        EXPECT_GT(colours(pane->grab().toImage()), 1) << name;
+    }
     app.frame().setStatusText(QStringLiteral("something"));
     EXPECT_EQ(app.frame().statusText(), QStringLiteral("something"));
 }
@@ -98,7 +140,7 @@ TEST(Shell, StatusPaneFollowsTheMenus)
     const struct {
         int menu, item;
         const char *shown;
-    } cases[] = {{0, 4, "Quit the application; prompts to save documents"}, {0, 0, ""}, {0, 2, ""}, {1, 0, ""}};
+    } cases[] = {{0, 7, "Quit the application; prompts to save documents"}, {0, 0, ""}, {0, 2, ""}, {1, 0, ""}};
     for (const auto &c : cases) {
         QMenu *menu = top[c.menu]->menu();
         app.frame().menuBar()->setActiveAction(top[c.menu]); // opens it as a click would
@@ -115,7 +157,7 @@ TEST(Shell, StatusPaneFollowsTheMenus)
 // and a reason with its hint is shown whole, the port's name shortened.
 TEST(Shell, AStatusTextTooLongKeepsItsReason)
 {
-    const QString reason = QStringLiteral(": permission denied \u2014 the user must be in the device's group, such as dialout");
+    const QString reason = QStringLiteral(": permission denied \u2014 the user must be in the device's group dialout");
     const QString shortText = QStringLiteral("Cannot open ttyUSB0") + reason;
     const QString longText =
         QStringLiteral("Cannot open /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4E5F6-if00-port0") + reason;
@@ -144,25 +186,36 @@ TEST(Shell, MenusCarryTheirTextsAndCommands)
     EXPECT_EQ(top[0]->text(), QStringLiteral("&File"));
     EXPECT_EQ(top[1]->text(), QStringLiteral("&Help"));
 
+    // With no recent file, the framework's dimmed placeholder stands
+    // between the separators.
     const QList<QAction *> file = top[0]->menu()->actions();
-    ASSERT_EQ(file.size(), 5);
+    ASSERT_EQ(file.size(), 8);
     const struct {
         const char *text;
         int id;
-    } expected[] = {{"Save TXT", 32771}, {"Save Excel", 32772}, {"Export Graph", 32773}};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(file[i]->text(), QString::fromLatin1(expected[i].text));
-        EXPECT_EQ(file[i]->data().toInt(), expected[i].id);
+    } expected[] = {{"Open Recording\u2026\tCtrl+O", 57601}, {"Save TXT", 32771}, {"Save Excel", 32772},
+                    {"Export Graph", 32773},           {"", 0},            {"Recent File", 0},
+                    {"", 0},                           {"E&xit", 57665}};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(file[i]->isSeparator(), i == 4 || i == 6) << i;
+        EXPECT_EQ(file[i]->text(), QString::fromUtf8(expected[i].text)) << i;
+        EXPECT_EQ(file[i]->data().toInt(), expected[i].id) << i;
     }
-    EXPECT_TRUE(file[3]->isSeparator());
-    EXPECT_EQ(file[4]->text(), QStringLiteral("E&xit"));
-    EXPECT_EQ(file[4]->data().toInt(), 57665);
-    EXPECT_EQ(file[4]->statusTip(), QStringLiteral("Quit the application; prompts to save documents"));
+    EXPECT_FALSE(file[5]->isEnabled());
+    EXPECT_EQ(file[7]->statusTip(), QStringLiteral("Quit the application; prompts to save documents"));
 
     const QList<QAction *> help = top[1]->menu()->actions();
     ASSERT_EQ(help.size(), 1);
     EXPECT_EQ(help[0]->text(), QStringLiteral("HelpTopic"));
     EXPECT_EQ(help[0]->data().toInt(), 32774);
+
+    // F10 opens the menu bar.
+    app.show();
+    app.frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&app.frame()));
+    QTest::keyClick(&app.frame(), Qt::Key_F10);
+    EXPECT_TRUE(top[0]->menu()->isVisible());
+    top[0]->menu()->hide();
 }
 
 TEST(Shell, StandardAcceleratorsAreBound)
@@ -224,16 +277,140 @@ TEST(Shell, AboutBoxThroughItsCommand)
     EXPECT_EQ(ok, QStringLiteral("OK"));
 }
 
-TEST(Shell, HelpWithoutItsFileAndTheIdleAcceleratorsSayNothing)
+TEST(Shell, TheIdleAcceleratorsSayNothing)
 {
     ScriptedDialogs dialogs;
     CbreezonApp app(noPorts(), 1920);
-    QDir::setCurrent(QDir::tempPath());
-    app.onCommand(command_id::helpTopic);
     for (int id : {57600, 57601, 57603, 57634, 57635, 57637, 57643})
         app.onCommand(id);
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_TRUE(dialogs.saveDialogs.empty());
+}
+
+// Help opens the user guide in the browser: the installed one, else the
+// copy beside the program; where there is none, or no browser takes it
+// (the offscreen platform has none), the first pane says where it is.
+TEST(Shell, HelpOpensTheGuideOrSaysWhereItIs)
+{
+    QTemporaryDir prefix;
+    QDir(prefix.path()).mkpath(QStringLiteral("bin"));
+    QDir(prefix.path()).mkpath(QStringLiteral("share/doc/breezon"));
+    const QString installed = prefix.filePath(QStringLiteral("share/doc/breezon/guide.html"));
+    QFile(installed).open(QIODevice::WriteOnly);
+    EXPECT_EQ(findUserGuide(prefix.filePath(QStringLiteral("bin"))), installed);
+
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QString beside = QDir(programFolder).filePath(QStringLiteral("guide.html"));
+    QFile::remove(beside);
+    struct RemoveAtEnd {
+        QString path;
+        ~RemoveAtEnd() { QFile::remove(path); }
+    } removed{beside};
+    CbreezonApp app(noPorts(), 1920);
+    app.onCommand(command_id::helpTopic);
+    EXPECT_EQ(app.frame().statusText(), QStringLiteral("The user guide is not installed: it belongs at %1")
+                                            .arg(installedUserGuide(programFolder)));
+
+    QFile(beside).open(QIODevice::WriteOnly);
+    app.onCommand(command_id::helpTopic);
+    EXPECT_EQ(app.frame().statusText(), QStringLiteral("No browser could show the user guide: open %1").arg(beside));
+
+    Browser browser;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &browser, "show");
+    app.frame().setStatusText(QStringLiteral("Ready"));
+    app.onCommand(command_id::helpTopic);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    EXPECT_EQ(browser.shown, QList<QUrl>{QUrl::fromLocalFile(beside)});
+    EXPECT_EQ(app.frame().statusText(), QStringLiteral("Ready"));
+}
+
+// A one-row recording at `path`.
+void writeRecording(const QString &path)
+{
+    RecordingFileOutput output(path, OutputContext{}, RecordingFileOutput::Mode::Synchronous);
+    ASSERT_TRUE(output.open().ok) << path.toStdString();
+    RowRecord row;
+    row.time = Timestamp::now();
+    output.add(row);
+    ASSERT_TRUE(output.finish().ok);
+}
+
+QSettings profile()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                     QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("breezon"));
+}
+
+// The File menu's recent files: the four recordings opened last, newest
+// first, kept in the framework's profile when the program ends, for the
+// next window; one that can no longer be opened leaves the list. Open
+// Recording starts in the recordings folder.
+TEST(Shell, RecentFilesAndTheOpenDialogsFolder)
+{
+    ScriptedDialogs dialogs;
+    QTemporaryDir folder;
+    profile().remove(QStringLiteral("Recent File List"));
+    QStringList runs;
+    for (int i = 0; i < 5; ++i) {
+        runs << folder.filePath(QStringLiteral("run%1.breezon").arg(i));
+        writeRecording(runs.back());
+    }
+    {
+        CbreezonApp app(noPorts(), 1920);
+        app.frame().journal().setFolder(folder.path());
+        for (const QString &run : runs + QStringList{runs[2]})
+            dialogs.paths.push_back(run);
+        for (int i = 0; i < 6; ++i)
+            app.onCommand(command_id::fileOpen);
+        ASSERT_EQ(dialogs.openDialogs.size(), 6u);
+        EXPECT_EQ(dialogs.openDialogs[0].folder, folder.path());
+    }
+    const QStringList newestFirst{runs[2], runs[4], runs[3], runs[1]};
+    EXPECT_EQ(profile().value(QStringLiteral("Recent File List/File1")).toString(), runs[2]);
+
+    auto app = std::make_unique<CbreezonApp>(noPorts(), 1920);
+    auto recent = [&] {
+        QList<QAction *> items;
+        for (QAction *a : app->frame().menuBar()->actions()[0]->menu()->actions())
+            if (a->data().toInt() >= command_id::fileMru1 && a->data().toInt() < command_id::fileMru1 + 4)
+                items << a;
+        return items;
+    };
+    ASSERT_EQ(recent().size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(recent()[i]->statusTip(), newestFirst[i]);
+        EXPECT_EQ(recent()[i]->data().toInt(), command_id::fileMru1 + i);
+    }
+    app->onCommand(command_id::fileMru1 + 2);
+    EXPECT_EQ(app->frame().list().itemCount(), 1);
+    EXPECT_EQ(recent()[0]->statusTip(), runs[3]);
+
+    QFile::remove(runs[4]);
+    app->onCommand(command_id::fileMru1 + 2);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(recent().size(), 3);
+    app.reset();
+    EXPECT_EQ(RecentFiles().paths(), (QStringList{runs[3], runs[2], runs[1]}));
+    profile().remove(QStringLiteral("Recent File List"));
+}
+
+// An entry shows as the framework shows it: numbered, at most 30
+// characters, the file name whole and the folders nearest the root gone.
+TEST(Shell, RecentFileMenuTexts)
+{
+    const struct {
+        int index;
+        const char *path, *text;
+    } cases[] = {
+        {0, "/tmp/run.breezon", "&1 /tmp/run.breezon"},
+        {1, "/home/ann/.local/share/breezon/recordings/2026-12-08_11-29-31.breezon",
+         "&2 /\u2026/2026-12-08_11-29-31.breezon"},
+        {2, "/home/ann/projects/lab/duct/run.breezon", "&3 /\u2026/lab/duct/run.breezon"},
+        {3, "/home/ann/a-recording-with-a-long-name.breezon", "&4 a-recording-with-a-long-name.breezon"},
+        {0, "/srv/R&D/run.breezon", "&1 /srv/R&&D/run.breezon"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(RecentFiles::menuText(c.index, QString::fromUtf8(c.path)), QString::fromUtf8(c.text)) << c.path;
 }
 
 TEST(Shell, ExitClosesTheWindow)
@@ -246,3 +423,5 @@ TEST(Shell, ExitClosesTheWindow)
 }
 
 } // namespace
+
+#include "ShellTest.moc"

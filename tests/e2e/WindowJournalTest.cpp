@@ -110,11 +110,15 @@ TEST_F(WindowJournal, ARunIsKeptAndReopensAsItWas)
                     .match(journalFiles().first())
                     .hasMatch());
     ASSERT_TRUE(fileHolds(file, list().itemCount()));
+    // The journaled recording heads the File menu's recent files.
+    EXPECT_EQ(app->recentFiles().value(0), file);
 
     newWindow();
     dialogs.paths = {file};
     app->onCommand(command_id::fileOpen);
-    EXPECT_EQ(dialogs.openDialogs, QStringList{QStringLiteral("Breezon recording (*.breezon)")});
+    ASSERT_EQ(dialogs.openDialogs.size(), 1u);
+    EXPECT_EQ(dialogs.openDialogs[0].filter, QStringLiteral("Breezon recording (*.breezon)"));
+    EXPECT_EQ(dialogs.openDialogs[0].folder, folder.path());
     const Snapshot reopened = snapshot();
     EXPECT_EQ(reopened.cells, live.cells);
     EXPECT_EQ(reopened.times, live.times);

@@ -20,6 +20,11 @@ struct RecordedSaveDialog {
     bool overwritePrompt;
 };
 
+struct RecordedOpenDialog {
+    QString filter;
+    QString folder; // where it starts
+};
+
 class ScriptedDialogs final : public Dialogs {
 public:
     ScriptedDialogs() { installDialogs(this); }
@@ -30,7 +35,7 @@ public:
     std::deque<QString> paths;
     std::vector<RecordedMessage> messages;
     std::vector<RecordedSaveDialog> saveDialogs;
-    QStringList openDialogs; // the filter of each open dialog; answered from `paths` too
+    std::vector<RecordedOpenDialog> openDialogs; // answered from `paths` too
 
     void message(QWidget *, const QString &caption, const QString &text, MessageIcon icon) override
     {
@@ -47,9 +52,9 @@ public:
         return p;
     }
 
-    QString openPath(QWidget *, const QString &filter) override
+    QString openPath(QWidget *, const QString &filter, const QString &folder) override
     {
-        openDialogs << filter;
+        openDialogs.push_back({filter, folder});
         if (paths.empty())
             return {};
         QString p = paths.front();

@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -83,6 +84,36 @@ TEST(ListPane, RowsAreStampedWithThePcTimeAndTheListFollowsTheNewest)
     list.addRow(row(0, 0));
     EXPECT_EQ(list.cellText(0, 0), QStringLiteral("0"));
     EXPECT_EQ(list.cellText(0, 4), QStringLiteral("0.0"));
+}
+
+// A row is as high as a report view makes it for the list's font: its cell
+// (13) and a pixel. The list scrolls by whole rows: at the end the last row
+// is whole and so is the top one, and the wheel, even a touchpad's small
+// step, moves by rows.
+TEST(ListPane, RowsAreTheFontsCellAndAPixelHighAndScrollWhole)
+{
+    Clist list;
+    list.initialUpdate({449, 200});
+    list.show();
+    for (int i = 0; i < 100; ++i)
+        list.addRow(row(400, 200));
+    QTableView *table = list.table();
+    EXPECT_EQ(table->rowHeight(0), 14);
+    QScrollBar *bar = table->verticalScrollBar();
+    const QRect last = table->visualRect(table->model()->index(99, 0));
+    EXPECT_LE(last.bottom(), table->viewport()->height() - 1);
+    EXPECT_EQ(bar->value() % 14, 0);
+    const QPoint at = table->viewport()->rect().center();
+    const struct {
+        int delta, rowsUp;
+    } wheels[] = {{120, 3}, {15, 1}, {-15, -1}, {-120, -3}};
+    for (const auto &w : wheels) {
+        const int before = bar->value();
+        QWheelEvent wheel(at, table->viewport()->mapToGlobal(at), QPoint(), QPoint(0, w.delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(table->viewport(), &wheel);
+        EXPECT_EQ(before - bar->value(), w.rowsUp * 14) << w.delta;
+    }
 }
 
 // Rows are appended by repainting only the new one over the scrolled

@@ -4,6 +4,7 @@
 #include "Clist.h"
 #include "ControlIds.h"
 #include "Cwave.h"
+#include "PortBox.h"
 #include "SampleStore.h"
 #include "ScriptedDialogs.h"
 
@@ -149,11 +150,20 @@ TEST_F(WaveFixture, PeriodBoxHoldsSixtyOneItemsInOrder)
     EXPECT_EQ(wave->periodMs(), 60000);
 }
 
-// Both drop-downs open as a list below the box, scrolled beyond 30 items.
+// Both drop-downs open as a list below the box, scrolled beyond 30 items;
+// the port list is as wide as its longest entry, and tells each one's path.
 TEST_F(WaveFixture, DropDownsOpenAsAScrolledListBelowTheBox)
 {
-    build({{"ttyUSB1", "/dev/ttyUSB1"}, {"ttyS0", "/dev/ttyS0"}});
+    const QString byId = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+    build({{byId, byId}, {"ttyS0", "/dev/ttyS0"}});
     wave->show();
+    auto *port = child<QComboBox>(control_id::portBox);
+    EXPECT_EQ(port->itemData(0, Qt::ToolTipRole).toString(), byId);
+    EXPECT_EQ(port->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("/dev/ttyS0"));
+    EXPECT_EQ(port->toolTip(), byId);
+    port->showPopup();
+    EXPECT_GE(port->view()->viewport()->width(), port->view()->fontMetrics().horizontalAdvance(byId));
+    port->hidePopup();
     for (int id : {control_id::periodBox, control_id::portBox}) {
         auto *box = child<QComboBox>(id);
         box->showPopup();
@@ -205,6 +215,34 @@ TEST_F(WaveFixture, StartFailuresSayWhyAndLeaveTheViewIdle)
     EXPECT_FALSE(wave->isRunning());
 }
 
+// A text too long for its box shows from its first character, cut at its
+// end: the pixels where the first character goes are those of that
+// character alone.
+TEST_F(WaveFixture, ATextTooLongForItsBoxShowsItsFirstCharacter)
+{
+    build();
+    const struct {
+        int id;
+        const char *text;
+    } cases[] = {{control_id::valueBox, "-12345678.90"},
+                 {control_id::temperatureBox, "-12.5"},
+                 {control_id::humidityBox, "100.0"},
+                 {control_id::holdBox, "Current value"}};
+    for (const auto &c : cases) {
+        auto *box = child<QLineEdit>(c.id);
+        const QString text = QString::fromLatin1(c.text);
+        ASSERT_GT(box->fontMetrics().horizontalAdvance(text), box->width()) << c.text;
+        box->setText(text.left(1));
+        const QImage alone = box->grab().toImage();
+        box->setText(text);
+        const QImage shown = box->grab().toImage();
+        // The line edit's text margin, then the character (less the pixel
+        // that the next one may share).
+        const int upto = 2 + box->fontMetrics().horizontalAdvance(text.left(1)) - 1;
+        EXPECT_EQ(shown.copy(0, 0, upto, shown.height()), alone.copy(0, 0, upto, alone.height())) << c.text;
+    }
+}
+
 TEST_F(WaveFixture, BackBufferThatCannotBeMadeIsReported)
 {
     // Far too large for an image: the view says so and carries on.
@@ -241,6 +279,17 @@ TEST_F(WaveFixture, PanelBeforeTheFirstSample)
         for (int x = 0; x < 110 && !red; ++x)
             red = image.pixelColor(x, y) == QColor(255, 0, 0);
     EXPECT_TRUE(red);
+    // The captions' descenders stay above the boxes below them: the "p" of
+    // "Temp" ends above the temperature box.
+    child<QLineEdit>(control_id::temperatureBox)->hide();
+    const QImage uncovered = render();
+    int lowest = 0;
+    for (int y = 70; y < 110; ++y)
+        for (int x = 0; x < 50; ++x)
+            if (uncovered.pixelColor(x, y).red() > 200 && uncovered.pixelColor(x, y).green() < 100)
+                lowest = y;
+    EXPECT_GT(lowest, 85);
+    EXPECT_LT(lowest, 95);
 }
 
 TEST_F(WaveFixture, SampleWritesBoxesAndPanelPerMode)
@@ -360,11 +409,18 @@ TEST_F(WaveFixture, GraphImageIsTheGraphAreaLessItsBottomRows)
     EXPECT_EQ(image.pixelColor(40, 30), QColor(255, 255, 255));
 }
 
-TEST_F(WaveFixture, ExportedBmpHoldsTheGraphAreaPixelForPixel)
+// The file is the graph as the screen shows it at the export, painted
+// afresh from the store: also a frame stored without its row (as STOP can
+// leave one) is in both.
+TEST_F(WaveFixture, ExportedBmpHoldsTheGraphOnScreenPixelForPixel)
 {
     build();
+    wave->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(wave.get()));
     for (int i = 0; i < 40; ++i)
         sample(frameOf(0x00, 0x00, std::uint16_t(300 + 10 * i), std::int16_t(100 + 5 * i), 100));
+    QCoreApplication::processEvents();
+    store.append(frameOf(0x00, 0x00, 900, 500, 100));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("graph.bmp"));
     dialogs.paths.push_back(path);
@@ -376,7 +432,12 @@ TEST_F(WaveFixture, ExportedBmpHoldsTheGraphAreaPixelForPixel)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bmp = file.readAll();
     ASSERT_EQ(bmp.size(), 576654); // 54 + 465 × 4 × 310
-    const QImage graph = wave->graphImage();
+    QCoreApplication::processEvents();
+    const QImage graph = QGuiApplication::primaryScreen()
+                             ->grabWindow(wave->winId(), 0, wave->height() / 3, 465, 310)
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(graph.size(), QSize(465, 310));
     // Rows are stored bottom-up, 4 bytes a pixel, blue first.
     auto pixel = [&](int x, int y) {
         const qsizetype at = 54 + (qsizetype(309 - y) * 465 + x) * 4;
@@ -390,6 +451,38 @@ TEST_F(WaveFixture, ExportedBmpHoldsTheGraphAreaPixelForPixel)
             differing += pixel(x, y) != graph.pixelColor(x, y);
     EXPECT_EQ(differing, 0);
     EXPECT_TRUE(wave->findChild<QPushButton *>(controlName(control_id::startStop))->isEnabled());
+}
+
+// A port name too long for its room keeps its end, where adapters differ,
+// and its first folder when there is room for a fair part of the end.
+TEST(PortName, TooLongIsShortenedInTheMiddle)
+{
+    const QFontMetrics metrics(QApplication::font());
+    const QString byId = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
+    const int em = metrics.horizontalAdvance(QLatin1Char('M'));
+    const struct {
+        QString name;
+        int width;
+        const char *head; // nullptr: shown whole
+    } cases[] = {{QStringLiteral("ttyUSB0"), 10 * em, nullptr},
+                 {byId, metrics.horizontalAdvance(byId), nullptr},
+                 {byId, 20 * em, "/dev/\u2026"},
+                 {byId, 6 * em, "\u2026"}};
+    for (const auto &c : cases) {
+        const QString shown = elidePortName(c.name, metrics, c.width);
+        EXPECT_LE(metrics.horizontalAdvance(shown), c.width) << shown.toStdString();
+        if (!c.head) {
+            EXPECT_EQ(shown, c.name);
+            continue;
+        }
+        const QString head = QString::fromUtf8(c.head);
+        ASSERT_TRUE(shown.startsWith(head)) << shown.toStdString();
+        const QString end = shown.mid(head.size());
+        EXPECT_TRUE(c.name.endsWith(end)) << shown.toStdString();
+        EXPECT_GE(end.size(), 4) << shown.toStdString();
+        // Not a character more of the end would fit.
+        EXPECT_GT(metrics.horizontalAdvance(head + c.name.right(end.size() + 1)), c.width) << shown.toStdString();
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -275,16 +276,21 @@ TEST(Fonts, CellAndAverageWidthAreTheLayoutsOnTheFaceThatDrawsThem)
         const QFont font = makeFont(QString::fromLatin1(c.family), c.height, c.width);
         const double cell = font.pixelSize() * c.cellPerEm;
         EXPECT_LE(std::abs(cell - c.height), c.cellPerEm / 2) << c.family << c.height;
-        // Arial's width is its weighted lowercase average; SimSun's is every
-        // Latin character's, and its stand-in is held to that on the digits.
         const QFontMetricsF metrics(font);
-        double sum = 0;
         if (c.cellPerEm == 1.0) {
-            sum = metrics.horizontalAdvance(QStringLiteral("0123456789")) * 100;
-        } else {
-            for (int i = 0; i < 27; ++i)
-                sum += weights[i] * metrics.horizontalAdvance(weighted.at(i));
+            // SimSun's width is every Latin character's, and its stand-in's
+            // descenders end within the cell, on or above SimSun's baseline.
+            for (const char *text : {"Wind Value", "Per", "Temp", "0123456789", "13:22:48"})
+                EXPECT_NEAR(metrics.horizontalAdvance(QString::fromLatin1(text)), c.width * std::strlen(text), 0.05)
+                    << text << " " << c.height;
+            EXPECT_LE(layoutAscent(font), std::lround(c.height * 220.0 / 256));
+            EXPECT_LE(layoutAscent(font) + metrics.boundingRect(QLatin1Char('p')).bottom(), c.height) << c.height;
+            continue;
         }
+        // Arial's width is its weighted lowercase average.
+        double sum = 0;
+        for (int i = 0; i < 27; ++i)
+            sum += weights[i] * metrics.horizontalAdvance(weighted.at(i));
         EXPECT_NEAR(sum / 1000, c.width, 0.25) << c.family << c.height;
     }
 }
