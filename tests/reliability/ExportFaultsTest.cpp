@@ -33,14 +33,14 @@ struct Fault {
     QString reason; // what the message must say about it
 };
 
-struct ExportFaults : WindowOverLink {
+struct ExportFaults : WindowFixture {
     QTemporaryDir dir;
 
     QString at(const QString &name) { return dir.filePath(name); }
 
     void SetUp() override
     {
-        WindowOverLink::SetUp();
+        WindowFixture::SetUp();
         ASSERT_TRUE(dir.isValid());
         // A regular file where a folder should be.
         QFile plain(at(QStringLiteral("plain")));

@@ -13,7 +13,7 @@
 
 namespace {
 
-using VanishingDevice = WindowOverLink;
+using VanishingDevice = WindowFixture;
 
 TEST_F(VanishingDevice, RecordingSurvivesThePortGoingAndGoesOnWhenItIsBack)
 {
