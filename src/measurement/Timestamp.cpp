@@ -34,10 +34,15 @@ Timestamp Timestamp::now()
 {
     timespec ts{};
     ::clock_gettime(CLOCK_REALTIME, &ts);
+    return at(std::int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000);
+}
+
+Timestamp Timestamp::at(std::int64_t unixMs)
+{
     Timestamp t;
-    t.unixMs = std::int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    t.unixMs = unixMs;
     std::tm local{};
-    const std::time_t seconds = ts.tv_sec;
+    const std::time_t seconds = std::time_t(floorDiv(unixMs, 1000));
     if (::localtime_r(&seconds, &local))
         t.utcOffsetS = std::int32_t(local.tm_gmtoff);
     return t;

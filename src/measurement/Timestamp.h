@@ -15,6 +15,9 @@ struct Timestamp {
 
     // The PC's clock now, with the local offset in force now.
     static Timestamp now();
+    // `unixMs` with the local offset in force at that moment (summer time
+    // or not, as the time zone's rules say).
+    static Timestamp at(std::int64_t unixMs);
     // A time of day on 1970-01-01 at UTC, for callers that only have that.
     static Timestamp ofTimeOfDay(int msOfDay);
 

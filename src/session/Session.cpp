@@ -65,6 +65,7 @@ void Session::discardSinks()
 
 QStringList Session::finishSinks()
 {
+    ticker_->stop(); // a finished sink has nothing more to tell
     QStringList failures;
     const auto finish = [&](Output *sink) {
         if (const ExportResult r = sink->finish(); !r.ok && !r.reported)

@@ -1,12 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The File commands as the user meets them: the dialogs, the names, the
 // status texts and what a failure says.
-#include "CMainFrame.h"
-#include "CbreezonApp.h"
-#include "Clist.h"
 #include "CommandIds.h"
-#include "Cwave.h"
-#include "ScriptedDialogs.h"
+#include "WindowFixture.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,9 +12,7 @@
 
 namespace {
 
-struct Exports : ::testing::Test {
-    ScriptedDialogs dialogs;
-    CbreezonApp app{{}, 1920};
+struct Exports : WindowFixture {
     QTemporaryDir dir;
 
     QString path(const char *name) { return dir.filePath(QString::fromUtf8(name)); }
@@ -31,14 +25,14 @@ struct Exports : ::testing::Test {
             r.temperature = 235;
             r.value = std::uint32_t(100 + i);
             r.multiplier = 1;
-            app.frame().list().addRow(r);
+            app->frame().list().addRow(r);
         }
     }
 
     void run(int command, const QString &answer)
     {
         dialogs.paths.push_back(answer);
-        app.onCommand(command);
+        app->onCommand(command);
     }
 };
 
@@ -50,12 +44,12 @@ TEST_F(Exports, SaveTextAlwaysAppendsItsExtensionAndReplacesWithoutAsking)
     EXPECT_EQ(dialogs.saveDialogs[0].filter, QStringLiteral("TXT(*.txt)"));
     EXPECT_FALSE(dialogs.saveDialogs[0].overwritePrompt);
     EXPECT_EQ(QFileInfo(path("data.txt")).size(), 2 * 87 * 2);
-    EXPECT_EQ(app.frame().statusText(), QStringLiteral("save txt file successfully"));
+    EXPECT_EQ(app->frame().statusText(), QStringLiteral("save txt file successfully"));
 
     run(command_id::saveText, path("data.txt"));
     EXPECT_TRUE(QFile::exists(path("data.txt.txt")));
 
-    app.frame().list().deleteAll();
+    app->frame().list().deleteAll();
     run(command_id::saveText, path("data"));
     EXPECT_EQ(QFileInfo(path("data.txt")).size(), 0); // replaced by the empty list
     EXPECT_TRUE(dialogs.messages.empty());
@@ -66,7 +60,7 @@ TEST_F(Exports, CancelledDialogsWriteNothingAndSayNothing)
     addRows(1);
     for (int command : {command_id::saveText, command_id::saveExcel, command_id::exportGraph})
         run(command, QString());
-    EXPECT_EQ(app.frame().statusText(), QStringLiteral("Ready"));
+    EXPECT_EQ(app->frame().statusText(), QStringLiteral("Ready"));
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
@@ -89,12 +83,12 @@ TEST_F(Exports, FailuresSayWhyAndKeepTheList)
         EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("not saved"))) << c.what;
         EXPECT_TRUE(dialogs.messages[0].text.contains(QString::fromLatin1(c.what)))
             << dialogs.messages[0].text.toStdString();
-        EXPECT_EQ(app.frame().statusText(), dialogs.messages[0].text);
-        EXPECT_EQ(app.frame().list().itemCount(), 3);
+        EXPECT_EQ(app->frame().statusText(), dialogs.messages[0].text);
+        EXPECT_EQ(app->frame().list().itemCount(), 3);
     }
     // The user can save elsewhere afterwards.
     run(command_id::saveText, path("elsewhere"));
-    EXPECT_EQ(app.frame().statusText(), QStringLiteral("save txt file successfully"));
+    EXPECT_EQ(app->frame().statusText(), QStringLiteral("save txt file successfully"));
 }
 
 TEST_F(Exports, SaveExcelAppendsItsExtensionAndReportsProgress)
@@ -106,7 +100,7 @@ TEST_F(Exports, SaveExcelAppendsItsExtensionAndReportsProgress)
     QFile file(path("sheet.xls"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.read(2) == "PK");
-    EXPECT_EQ(app.frame().statusText(), QStringLiteral("save excel file successfully"));
+    EXPECT_EQ(app->frame().statusText(), QStringLiteral("save excel file successfully"));
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -115,7 +109,7 @@ TEST_F(Exports, GraphImageIsTheGraphAreaAsA32BitBmp)
     run(command_id::exportGraph, path("graph.bmp"));
     EXPECT_EQ(dialogs.saveDialogs.at(0).filter, QStringLiteral("*.bmp (*.bmp)"));
     EXPECT_TRUE(dialogs.saveDialogs.at(0).overwritePrompt);
-    const QSize client = app.frame().wave().clientSize();
+    const QSize client = app->frame().wave().clientSize();
     const qint64 rows = (2 * client.height()) / 3 - 10;
     EXPECT_EQ(QFileInfo(path("graph.bmp")).size(), 54 + qint64(client.width()) * 4 * rows);
     // A name with an extension is used as the dialog returned it; one

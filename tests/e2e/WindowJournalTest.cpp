@@ -22,11 +22,7 @@
 
 #include <csignal>
 #include <memory>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <vector>
-
-extern char **environ;
 
 namespace {
 
@@ -170,53 +166,32 @@ TEST_F(WindowJournal, AFileThatIsNotARecordingIsRefusedAndTheRunOnShowKept)
     EXPECT_TRUE(fileHolds(folder.filePath(journalFiles().first()), list().itemCount()));
 }
 
-// The window of the test below, in a process of its own: records into the
-// journal folder it is given until it is killed.
-TEST_F(WindowJournal, RecordsUntilKilled)
-{
-    if (!qEnvironmentVariableIsSet("BREEZON_JOURNAL_CHILD"))
-        GTEST_SKIP() << "run by KillingTheWindowLosesNoRowItHadWritten";
-    app->frame().journal().setFolder(qEnvironmentVariable("BREEZON_JOURNAL_CHILD"));
-    wave().startStop();
-    QTest::qWait(60000);
-}
-
+// The window killed is this test's own in a death test's process: it
+// records into the folder it finds in the environment, and is killed once a
+// reader sees three rows in its file.
 TEST_F(WindowJournal, KillingTheWindowLosesNoRowItHadWritten)
 {
-    // Spawned rather than forked by QProcess: ThreadSanitizer ends a process
-    // that starts threads after a fork, as the tests after this one do.
-    const QByteArray self = QFile::encodeName(QCoreApplication::applicationFilePath());
-    const QByteArray variable = "BREEZON_JOURNAL_CHILD=" + QFile::encodeName(folder.path());
-    char *argv[] = {const_cast<char *>(self.constData()), const_cast<char *>("--gtest_filter=WindowJournal.RecordsUntilKilled"), nullptr};
-    std::vector<char *> env{const_cast<char *>(variable.constData()), const_cast<char *>("QT_QPA_PLATFORM=offscreen")};
-    for (char **e = environ; *e; ++e)
-        env.push_back(*e);
-    env.push_back(nullptr);
-    struct Killed {
-        pid_t pid = -1;
-        void now()
-        {
-            if (pid > 0 && ::kill(pid, SIGKILL) == 0)
-                ::waitpid(pid, nullptr, 0);
-            pid = -1;
-        }
-        ~Killed() { now(); }
-    } child;
-    ASSERT_EQ(posix_spawn(&child.pid, self.constData(), nullptr, nullptr, argv, env.data()), 0);
-    RecordingFileReader reader;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        return journalFiles().size() == 1 && reader.open(folder.filePath(journalFiles().first())).ok &&
-               reader.rowCount() >= 3;
-    }, 20000));
-    reader.close();
-    const QString file = folder.filePath(journalFiles().first());
-    ::kill(child.pid, SIGSTOP);
-    ASSERT_TRUE(reader.open(file).ok);
-    const std::int64_t written = reader.rowCount();
-    reader.close();
-    child.now();
-    ASSERT_TRUE(app->openRecording(file));
-    EXPECT_EQ(list().itemCount(), written);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char *const variable = "BREEZON_KILLED_WINDOW_FOLDER";
+    if (!qEnvironmentVariableIsSet(variable))
+        qputenv(variable, QFile::encodeName(folder.path()));
+    const QString into = qEnvironmentVariable(variable);
+    const auto rowsIn = [&] {
+        const QStringList files = QDir(into).entryList({QStringLiteral("*.breezon")});
+        RecordingFileReader reader;
+        return files.size() == 1 && reader.open(into + QLatin1Char('/') + files[0]).ok ? reader.rowCount() : 0;
+    };
+    const auto recordUntilKilled = [&] {
+        app->frame().journal().setFolder(into);
+        wave().startStop();
+        if (QTest::qWaitFor([&] { return rowsIn() >= 3; }, 20000))
+            ::kill(::getpid(), SIGKILL);
+    };
+    EXPECT_EXIT(recordUntilKilled(), ::testing::KilledBySignal(SIGKILL), "");
+    qunsetenv(variable);
+    ASSERT_GE(rowsIn(), 3);
+    ASSERT_TRUE(app->openRecording(folder.filePath(journalFiles().first())));
+    EXPECT_EQ(list().itemCount(), rowsIn());
 }
 
 TEST_F(WindowJournal, AFolderThatCannotBeWrittenIsToldOnceAndRecordingGoesOn)

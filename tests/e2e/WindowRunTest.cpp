@@ -1,78 +1,40 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window over a pseudo-terminal with the simulated instrument: START,
 // rows at the period, STOP, RESET while recording, exports pausing a run.
-#include "CMainFrame.h"
-#include "CbreezonApp.h"
-#include "Clist.h"
 #include "CommandIds.h"
 #include "ControlIds.h"
-#include "Cwave.h"
 #include "Frame.h"
 #include "DisplayText.h"
-#include "ProcSelf.h"
-#include "ScriptedDialogs.h"
-#include "Simulator.h"
+#include "WindowFixture.h"
 
-#include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QPushButton>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QThread>
 
-#include <gtest/gtest.h>
-
 #include <functional>
-#include <memory>
 
 namespace {
 
-struct WindowRun : ::testing::Test {
-    ScriptedDialogs dialogs;
-    Simulator simulator;
-    std::unique_ptr<CbreezonApp> app;
-
-    void SetUp() override
-    {
-        std::string why;
-        ASSERT_TRUE(simulator.open(&why)) << why;
-        app = std::make_unique<CbreezonApp>(
-            QList<PortEntry>{{QStringLiteral("DEMO"), QString::fromStdString(simulator.slavePath())}}, 1920);
-        app->show();
-    }
-
-    Cwave &wave() { return app->frame().wave(); }
-    Clist &list() { return app->frame().list(); }
-    QPushButton *button(int id) { return wave().findChild<QPushButton *>(controlName(id)); }
-    QString startCaption() { return button(control_id::startStop)->text(); }
-
-    // Waits (running the event loop) until the list holds `rows` rows.
-    bool waitForRows(int rows, int ms = 15000)
-    {
-        return QTest::qWaitFor([&] { return list().itemCount() >= rows; }, ms);
-    }
-};
+using WindowRun = WindowFixture;
 
 TEST_F(WindowRun, RowsArriveAtThePeriodWithTheFramesTextsAndStopEndsThem)
 {
-    // One row a second from an instrument sending six frames a second: 3.5 s
-    // hold 4 rows, at most 5 (load can only make fewer).
-    Simulator::Settings fast = simulator.settings();
-    fast.framesPerSecond = 6;
-    simulator.setSettings(fast);
+    // One row a second from an instrument sending six frames a second: the
+    // fourth row comes three periods after the first frame at the earliest.
     wave().findChild<QComboBox *>(controlName(control_id::periodBox))->setCurrentIndex(1); // "1s"
-    ASSERT_TRUE(simulator.start());
+    QElapsedTimer recording;
+    recording.start();
     wave().startStop();
-    ASSERT_EQ(startCaption(), QStringLiteral("STOP")) << dialogs.texts().join(',').toStdString();
-    EXPECT_FALSE(wave().findChild<QComboBox *>(controlName(control_id::portBox))->isEnabled());
+    ASSERT_EQ(caption(), QStringLiteral("STOP")) << dialogs.texts().join(',').toStdString();
+    EXPECT_FALSE(portBox()->isEnabled());
     EXPECT_FALSE(button(control_id::firstPage)->isEnabled());
     EXPECT_TRUE(button(control_id::reset)->isEnabled());
 
-    QTest::qWait(3500);
-    EXPECT_LE(list().itemCount(), 5);
-    ASSERT_TRUE(waitForRows(3));
+    ASSERT_TRUE(waitForRows(4));
+    EXPECT_GE(recording.elapsed(), 3000);
     wave().startStop();
-    EXPECT_EQ(startCaption(), QStringLiteral("START"));
+    EXPECT_EQ(caption(), QStringLiteral("START"));
     EXPECT_TRUE(button(control_id::firstPage)->isEnabled());
 
     // Each row shows the frame stored for it, and every stored frame is one
@@ -80,7 +42,7 @@ TEST_F(WindowRun, RowsArriveAtThePeriodWithTheFramesTextsAndStopEndsThem)
     const SampleStore &store = app->frame().store();
     const int rows = list().itemCount();
     ASSERT_GE(int(store.sampleCount()), rows);
-    const std::vector<SampleFrame> sent = simulator.sentFrames();
+    const std::vector<SampleFrame> sentFrames = sim.sentFrames();
     for (int i = 0; i < rows; ++i) {
         const Reading r = decodeFrame(store.slot(std::uint32_t(i)));
         EXPECT_EQ(list().cellText(i, 0), QString::number(i));
@@ -89,16 +51,17 @@ TEST_F(WindowRun, RowsArriveAtThePeriodWithTheFramesTextsAndStopEndsThem)
         EXPECT_EQ(list().cellText(i, 6), temperatureText(r.temperature, r.fahrenheit));
         SampleFrame wire = store.slot(std::uint32_t(i));
         wire.setU16(frame_field::temperature, std::uint16_t(wire.u16(frame_field::temperature) + 300));
-        EXPECT_NE(std::find_if(sent.begin(), sent.end(), [&](const SampleFrame &f) { return f.bytes == wire.bytes; }),
-                  sent.end())
+        EXPECT_NE(std::find(sentFrames.begin(), sentFrames.end(), wire), sentFrames.end())
             << "row " << i;
     }
     EXPECT_EQ(wave().pages().pageCount, 1u);
     EXPECT_EQ(wave().pages().currentPage, 1u);
 
-    // After STOP nothing more arrives.
+    // After STOP nothing more arrives, while the instrument sends on for
+    // more than a period.
     const std::uint32_t length = store.length();
-    QTest::qWait(1500);
+    const std::size_t sent = sim.sentCount();
+    ASSERT_TRUE(runUntil([&] { return sim.sentCount() >= sent + 8; }, 5000));
     EXPECT_EQ(list().itemCount(), rows);
     EXPECT_EQ(store.length(), length);
 
@@ -111,35 +74,30 @@ TEST_F(WindowRun, RowsArriveAtThePeriodWithTheFramesTextsAndStopEndsThem)
 
 TEST_F(WindowRun, ASilentInstrumentShowsStopAndAddsNoRows)
 {
-    wave().startStop(); // the simulator's writer is not started
-    EXPECT_EQ(startCaption(), QStringLiteral("STOP"));
-    QTest::qWait(1500);
+    sim.stop(); // the line stays, nothing comes
+    wave().startStop();
+    EXPECT_EQ(caption(), QStringLiteral("STOP"));
+    runFor(700); // a row would come within a period
     EXPECT_EQ(list().itemCount(), 0);
     wave().startStop();
-    EXPECT_EQ(startCaption(), QStringLiteral("START"));
+    EXPECT_EQ(caption(), QStringLiteral("START"));
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(WindowRun, AHeldPortGivesOpenPortErrorAndStaysIdle)
 {
-    ASSERT_TRUE(simulator.start());
     Acquisition other(app->frame().store());
-    ASSERT_EQ(other.start(QString::fromStdString(simulator.slavePath()), 500), Acquisition::StartResult::Started);
+    ASSERT_EQ(other.start(QString::fromStdString(sim.slavePath()), 500), Acquisition::StartResult::Started);
     wave().startStop();
     other.stop();
     ASSERT_FALSE(dialogs.messages.empty());
     EXPECT_EQ(dialogs.messages.back().text, QStringLiteral("open port error"));
-    EXPECT_EQ(startCaption(), QStringLiteral("START"));
-    EXPECT_TRUE(wave().findChild<QComboBox *>(controlName(control_id::portBox))->isEnabled());
-    EXPECT_EQ(app->frame().statusText(), QStringLiteral("Cannot open DEMO: in use by another program"));
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(status(), QStringLiteral("Cannot open %1: in use by another program").arg(link.qpath()));
 }
 
 TEST_F(WindowRun, ResetWhileRecordingEmptiesTheStoreAndRecordingGoesOn)
 {
-    Simulator::Settings fast = simulator.settings();
-    fast.framesPerSecond = 6;
-    simulator.setSettings(fast);
-    ASSERT_TRUE(simulator.start());
     wave().startStop();
     ASSERT_TRUE(waitForRows(2));
     for (int i = 0; i < 5; ++i) {
@@ -148,11 +106,11 @@ TEST_F(WindowRun, ResetWhileRecordingEmptiesTheStoreAndRecordingGoesOn)
         EXPECT_LE(app->frame().store().length(), 16u);
         EXPECT_EQ(list().itemCount(), 0);
         EXPECT_EQ(wave().pages().pageCount, 0u);
-        QTest::qWait(150);
+        runFor(150);
     }
     ASSERT_TRUE(waitForRows(2));
     EXPECT_EQ(list().cellText(0, 0), QStringLiteral("0"));
-    EXPECT_EQ(startCaption(), QStringLiteral("STOP"));
+    EXPECT_EQ(caption(), QStringLiteral("STOP"));
     wave().startStop();
 }
 
@@ -171,8 +129,9 @@ TEST_F(WindowRun, ResetDiscardsAFrameThatWaitsForItsRow)
     fresh.reading = 120;
     auto send = [&](const FrameFields &f) {
         const SampleFrame frame = wireFrame(f);
-        return simulator.writeRaw(frame.bytes.data(), frame.bytes.size());
+        return sim.writeRaw(frame.bytes.data(), frame.bytes.size());
     };
+    sim.stop(); // only these frames come
     for (bool stopFirst : {true, false}) {
         wave().startStop();
         ASSERT_TRUE(send(old));
@@ -187,7 +146,7 @@ TEST_F(WindowRun, ResetDiscardsAFrameThatWaitsForItsRow)
             wave().startStop();
         ASSERT_TRUE(send(fresh));
         ASSERT_TRUE(waitForRows(1, 5000)) << stopFirst;
-        QTest::qWait(700); // a stale second row would come within a period
+        runFor(700); // a stale second row would come within a period
         wave().startStop();
         EXPECT_EQ(list().itemCount(), 1) << stopFirst;
         EXPECT_EQ(app->frame().store().sampleCount(), 1u) << stopFirst;
@@ -199,7 +158,6 @@ TEST_F(WindowRun, ResetDiscardsAFrameThatWaitsForItsRow)
 
 TEST_F(WindowRun, ExportsPauseARunAndResumeIt)
 {
-    ASSERT_TRUE(simulator.start());
     QTemporaryDir dir;
     const int commands[] = {command_id::saveText, command_id::saveExcel, command_id::exportGraph};
     wave().startStop();
@@ -232,7 +190,7 @@ TEST_F(WindowRun, ExportsPauseARunAndResumeIt)
         EXPECT_FALSE(runningDuringDialog) << command;
         EXPECT_FALSE(buttonsDuringDialog) << command;
         EXPECT_TRUE(wave().isRunning()) << command;
-        EXPECT_EQ(startCaption(), QStringLiteral("STOP"));
+        EXPECT_EQ(caption(), QStringLiteral("STOP"));
         EXPECT_TRUE(button(control_id::startStop)->isEnabled());
         EXPECT_TRUE(button(control_id::reset)->isEnabled());
         EXPECT_EQ(wave().resumeAfterExport, 0u);
@@ -247,14 +205,13 @@ TEST_F(WindowRun, ExportsPauseARunAndResumeIt)
         dialogs.paths.push_back(QString()); // cancelled
         app->onCommand(command);
         EXPECT_FALSE(wave().isRunning()) << command;
-        EXPECT_EQ(startCaption(), QStringLiteral("START"));
+        EXPECT_EQ(caption(), QStringLiteral("START"));
         EXPECT_TRUE(button(control_id::startStop)->isEnabled());
     }
 }
 
 TEST_F(WindowRun, ClosingTheWindowWhileRecordingEndsCleanly)
 {
-    ASSERT_TRUE(simulator.start());
     const int threadsBefore = procself::threadCount();
     wave().startStop();
     ASSERT_TRUE(waitForRows(1));

@@ -187,14 +187,6 @@ TEST(SpreadsheetApp, ClosedWorkbookAndQuit)
     EXPECT_EQ(app.workbooks().count(), 0);
 }
 
-TEST(SpreadsheetApp, StarterHookForTests)
-{
-    sheet::Application::setStarterForTesting([] { return std::unique_ptr<sheet::Application>(); });
-    EXPECT_EQ(sheet::Application::start(), nullptr);
-    sheet::Application::setStarterForTesting({});
-    EXPECT_NE(sheet::Application::start(), nullptr);
-}
-
 class SaveAs : public ::testing::Test {
 protected:
     QTemporaryDir dir;

@@ -11,19 +11,6 @@ constexpr Quantity windSpeed = Quantity::speed;
 constexpr Quantity flow = Quantity::flow;
 constexpr Quantity neither = Quantity::none;
 
-TEST(UnitTables, NamesAndDivisors)
-{
-    const char *wind[] = {"m/s", "km/h", "MPH", "ft/m", "ft/s", "knots"};
-    for (std::uint8_t u = 0; u < 6; ++u)
-        EXPECT_EQ(unitName(windSpeed, u), QString::fromLatin1(wind[u]));
-    const char *flowNames[] = {"CMM", "CMS", "CFM"};
-    for (std::uint8_t u = 0; u < 3; ++u)
-        EXPECT_EQ(unitName(flow, u), QString::fromLatin1(flowNames[u]));
-    EXPECT_EQ(windDivisors[3], 1);
-    EXPECT_EQ(windDivisors[0], 100);
-    EXPECT_EQ(flowDivisors[1], 100);
-}
-
 TEST(ValueText, WindSpeed)
 {
     EXPECT_EQ(valueText(windSpeed, 0, 1234), "12.34");

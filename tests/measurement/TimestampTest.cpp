@@ -29,8 +29,16 @@ TEST(Timestamp, IsoTextAndTimeOfDay)
     }
 }
 
-TEST(Timestamp, NowCarriesTheLocalOffset)
+// The offset in force at each moment: in a zone with summer time on both
+// sides of each change (01:00 UTC), and now() from the zone too.
+TEST(Timestamp, TheLocalOffsetFollowsTheZonesRules)
 {
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    EXPECT_EQ(Timestamp::at(1774745999999).isoText().toStdString(), "2026-03-29T01:59:59.999+01:00");
+    EXPECT_EQ(Timestamp::at(1774746000000).isoText().toStdString(), "2026-03-29T03:00:00.000+02:00");
+    EXPECT_EQ(Timestamp::at(1792889999999).isoText().toStdString(), "2026-10-25T02:59:59.999+02:00");
+    EXPECT_EQ(Timestamp::at(1792890000000).isoText().toStdString(), "2026-10-25T02:00:00.000+01:00");
     setenv("TZ", "IST-5:30", 1); // POSIX form: no zone database needed
     tzset();
     EXPECT_EQ(Timestamp::now().utcOffsetS, 5 * 3600 + 1800);

@@ -22,6 +22,9 @@
 
 inline const char *const kUser = "meter";
 inline const char *const kPassword = "duct-7-secret";
+// Kept by the broker for every subscriber: its arrival says the subscriber
+// is subscribed.
+inline const QByteArray kProbeTopic = "breezon-test/ready";
 
 inline sockaddr_in loopback(int port)
 {
@@ -91,7 +94,7 @@ public:
         process_.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), dir_.filePath(QStringLiteral("mosquitto.conf"))});
         for (int i = 0; i < 100; ++i) {
             if (accepts(port) && accepts(securePort))
-                return true;
+                return publishProbe();
             if (process_.state() == QProcess::NotRunning)
                 return false;
             QThread::msleep(50);
@@ -115,12 +118,23 @@ public:
     }
 
 private:
+    bool publishProbe() const
+    {
+        QProcess pub;
+        pub.start(QStringLiteral("mosquitto_pub"), {QStringLiteral("-p"), QString::number(port), QStringLiteral("-t"),
+                                                    QString::fromLatin1(kProbeTopic), QStringLiteral("-m"),
+                                                    QStringLiteral("ready"), QStringLiteral("-r"), QStringLiteral("-q"),
+                                                    QStringLiteral("1")});
+        return pub.waitForFinished(10000) && pub.exitCode() == 0;
+    }
+
     QTemporaryDir dir_;
     QProcess process_;
 };
 
 // mosquitto_sub on the open listener: "TOPIC PAYLOAD" per message, QoS 1,
-// a session of its own that outlives a broker restart.
+// a session of its own that outlives a broker restart. Subscribed when
+// constructed: the broker's probe has come back.
 class Subscriber {
 public:
     Subscriber(const Broker &broker, const QString &topic)
@@ -128,26 +142,29 @@ public:
         static int count = 0;
         process_.start(QStringLiteral("mosquitto_sub"),
                        {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                        QString::number(broker.port), QStringLiteral("-t"), topic, QStringLiteral("-q"),
-                        QStringLiteral("1"), QStringLiteral("-c"), QStringLiteral("-i"),
+                        QString::number(broker.port), QStringLiteral("-t"), topic, QStringLiteral("-t"),
+                        QString::fromLatin1(kProbeTopic), QStringLiteral("-q"), QStringLiteral("1"),
+                        QStringLiteral("-c"), QStringLiteral("-i"),
                         QStringLiteral("breezon-test-%1-%2").arg(::getpid()).arg(++count), QStringLiteral("-v")});
-        process_.waitForStarted(10000);
-        QThread::msleep(300); // subscribed before anything is published
+        until(kProbeTopic + ' ', 10000);
     }
     ~Subscriber()
     {
         process_.kill();
         process_.waitForFinished(5000);
     }
-    // Every message so far, waiting up to `ms` until one contains `last`.
+    // Every message so far but the probes, waiting up to `ms` until one
+    // contains `last`.
     QList<QByteArray> until(const QByteArray &last, int ms = 20000)
     {
         for (int waited = 0; !received_.contains(last) && waited < ms; waited += 100) {
             process_.waitForReadyRead(100);
             received_ += process_.readAllStandardOutput();
         }
-        QList<QByteArray> lines = received_.split('\n');
-        lines.removeAll(QByteArray());
+        QList<QByteArray> lines;
+        for (const QByteArray &line : received_.split('\n'))
+            if (!line.isEmpty() && !line.startsWith(kProbeTopic + ' '))
+                lines << line;
         return lines;
     }
 

@@ -6,14 +6,11 @@
 #include "CommandIds.h"
 #include "Files.h"
 #include "LiveFile.h"
-#include "ZipCheck.h"
 #include "Recorder.h"
-#include "SpreadsheetExport.h"
 #include "WindowFixture.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTableView>
 #include <QTemporaryDir>
 
 #include <cerrno>
@@ -33,14 +30,14 @@ struct Fault {
     QString reason; // what the message must say about it
 };
 
-struct ExportFaults : WindowOverLink {
+struct ExportFaults : WindowFixture {
     QTemporaryDir dir;
 
     QString at(const QString &name) { return dir.filePath(name); }
 
     void SetUp() override
     {
-        WindowOverLink::SetUp();
+        WindowFixture::SetUp();
         ASSERT_TRUE(dir.isValid());
         // A regular file where a folder should be.
         QFile plain(at(QStringLiteral("plain")));
@@ -237,42 +234,6 @@ TEST_F(ExportFaults, NonAsciiNamesAreSavedUnderTheirOwnName)
         expected << c.file;
     expected.sort();
     EXPECT_EQ(onDisk, expected);
-}
-
-// One row more than a worksheet holds below its header: the last row goes
-// on in a second sheet.
-TEST_F(ExportFaults, AListLongerThanASheetGoesOnInASecondSheet)
-{
-    // Fill the list directly; the view is detached meanwhile so a million
-    // inserts do not each relayout it.
-    QAbstractItemModel *model = list().table()->model();
-    list().table()->setModel(nullptr);
-    Reading r;
-    r.multiplier = 1;
-    r.humidity = 456;
-    r.temperature = 235;
-    for (int i = 0; i < kMaxSpreadsheetRows + 1; ++i) {
-        r.value = std::uint32_t(i);
-        list().addRow(r);
-    }
-    list().table()->setModel(model);
-    ASSERT_EQ(list().itemCount(), 1048576);
-    const QString first = list().cellText(0, 2);
-    const QString last = list().cellText(1048575, 2);
-
-    dialogs.paths.push_back(at(QStringLiteral("huge")));
-    app->onCommand(command_id::saveExcel);
-    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.texts().join(',').toStdString();
-    EXPECT_EQ(status(), QStringLiteral("save excel file successfully"));
-    // "KQ-VANE", "KQ-VANE 2" and the untouched "Sheet1".
-    const ZipCheckResult zip = checkZipPackage(at(QStringLiteral("huge.xls")));
-    ASSERT_TRUE(zip.ok()) << zip.problem.toStdString();
-    EXPECT_TRUE(zip.sizes.count("xl/worksheets/sheet3.xml"));
-    EXPECT_FALSE(zip.sizes.count("xl/worksheets/sheet4.xml"));
-    EXPECT_EQ(list().itemCount(), 1048576);
-    EXPECT_EQ(list().cellText(0, 2), first);
-    EXPECT_EQ(list().cellText(1048575, 2), last);
-    EXPECT_TRUE(idle());
 }
 
 } // namespace

@@ -37,7 +37,7 @@ std::vector<Simulator::Settings> phases()
 {
     std::vector<Simulator::Settings> out;
     Simulator::Settings s;
-    s.framesPerSecond = 3.5;
+    s.framesPerSecond = 5; // with the trouble, a little less than the reader takes in
     out.push_back(s); // wind speed in m/s
 
     Simulator::Settings syncAsData = s; // status A = 0xEB
@@ -94,12 +94,16 @@ TEST(LineGarbage, StoredFramesAreTheSentFramesThatAssemblyAccepts)
     ASSERT_TRUE(sim.start());
     for (const Simulator::Settings &s : phases()) {
         sim.setSettings(s);
-        runFor(4500);
+        const std::size_t until = sim.sentCount() + 8;
+        ASSERT_TRUE(runUntil([&] { return sim.sentCount() >= until; }, 10000));
     }
     sim.stop();
 
-    // Let the reader take in what still waits in the terminal: done when
-    // nothing new has come for two seconds (about 200 bytes' time).
+    // Let the reader take in what still waits in the terminal: done when the
+    // last frame sent is stored, or (should a pending hand-off have cost it)
+    // when nothing new has come for two seconds (about 200 bytes' time).
+    SampleFrame last = sim.sentFrames().back();
+    correctTemperature(last);
     QElapsedTimer quiet;
     quiet.start();
     std::size_t seen = handed.size();
@@ -109,7 +113,7 @@ TEST(LineGarbage, StoredFramesAreTheSentFramesThatAssemblyAccepts)
                 seen = handed.size();
                 quiet.restart();
             }
-            return quiet.elapsed() > 2000;
+            return (seen > 0 && handed.back().bytes == last.bytes) || quiet.elapsed() > 2000;
         },
         20000));
     acq.stop();
@@ -130,12 +134,12 @@ TEST(LineGarbage, StoredFramesAreTheSentFramesThatAssemblyAccepts)
     // Nothing sent complete was thrown away by the assembly: a frame is
     // lost only while a hand-off is pending, which takes a few ms against
     // the 160 ms a frame takes to read. Frames with 0xEB inside count too.
-    ASSERT_GE(sent.size(), 60u);
+    ASSERT_GE(sent.size(), 40u);
     EXPECT_GE(stored.size() * 10, sent.size() * 9) << stored.size() << " of " << sent.size();
     std::size_t syncInside = 0;
     for (const SampleFrame &f : stored)
         syncInside += f.bytes[frame_field::statusA] == SampleFrame::kSync1 ? 1 : 0;
-    EXPECT_GE(syncInside, 20u);
+    EXPECT_GE(syncInside, 12u);
 }
 
 } // namespace

@@ -75,7 +75,7 @@ TEST(StartStopCycles, FiveHundredRunsWithFramesFlowingLeaveNothingBehind)
 }
 
 // The same through the window's button, which pauses 100 ms at each START.
-using WindowCycles = WindowOverLink;
+using WindowCycles = WindowFixture;
 
 TEST_F(WindowCycles, StartStopThroughTheButtonLeavesNothingBehind)
 {

@@ -201,8 +201,16 @@ TEST(SimulatedInstrument, FullTerminalLosesWholeFramesOnly)
     s.framesPerSecond = 20000;
     sim.setSettings(s);
     ASSERT_TRUE(sim.start());
-    // Nobody reads: the terminal fills up and the writer must not block stop.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // Nobody reads: the terminal fills up (no frame goes out whole for
+    // 200 ms), and the writer must not block stop.
+    std::size_t whole = 0;
+    for (int quietMs = 0, waitedMs = 0; quietMs < 200 && waitedMs < 10000; quietMs += 10, waitedMs += 10) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (sim.sentCount() != whole) {
+            whole = sim.sentCount();
+            quietMs = 0;
+        }
+    }
     sim.stop();
 
     DirectReader reader(sim.slavePath());

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The whole window over the simulated instrument, reached through a link
-// that can be removed and re-pointed like a USB adapter's stable name.
+// that can be removed and re-pointed like a USB adapter's stable name. The
+// instrument sends six frames a second from the start; the window answers
+// its dialogs from `dialogs`.
 
 #include "CMainFrame.h"
 #include "CbreezonApp.h"
@@ -26,7 +28,7 @@
 #include <string>
 #include <vector>
 
-struct WindowOverLink : ::testing::Test {
+struct WindowFixture : ::testing::Test {
     ScriptedDialogs dialogs;
     Simulator sim;
     DeviceLink link;
@@ -39,6 +41,12 @@ struct WindowOverLink : ::testing::Test {
         s.framesPerSecond = 6;
         sim.setSettings(s);
         ASSERT_TRUE(plugIn());
+        newWindow();
+    }
+    // A new window in place of the old one, with the link as its one port.
+    void newWindow()
+    {
+        app.reset();
         app = std::make_unique<CbreezonApp>(QList<PortEntry>{{link.qpath(), link.qpath()}}, 1920);
         app->show();
     }

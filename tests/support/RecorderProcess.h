@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// breezon-record as a child process, as a user runs it: started with its
+// arguments and read until it has printed some rows. The test program
+// defines BREEZON_RECORD_PATH.
+
+#include <QByteArray>
+#include <QProcess>
+#include <QStringList>
+
+// Reads `p`'s standard output into `printed` until it holds `rows` lines;
+// false when the program stops printing first.
+inline bool waitForRows(QProcess &p, QByteArray &printed, int rows)
+{
+    while (printed.count('\n') < rows) {
+        if (!p.waitForReadyRead(20000))
+            return false;
+        printed += p.readAllStandardOutput();
+    }
+    return true;
+}
+
+// Starts the recorder with `args` and waits until it has printed `rows` rows.
+inline bool startAndWaitForRows(QProcess &p, const QStringList &args, int rows, QByteArray &printed)
+{
+    p.start(QStringLiteral(BREEZON_RECORD_PATH), args);
+    return p.waitForStarted(10000) && waitForRows(p, printed, rows);
+}
