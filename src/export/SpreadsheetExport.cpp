@@ -7,7 +7,7 @@
 #include "ZipCheck.h"
 
 #include <algorithm>
-#include <cctype>
+#include <cstdlib>
 #include <string>
 #include <new>
 
@@ -114,20 +114,18 @@ std::optional<std::int64_t> workbookRows(const QString &path)
     const auto workbook = package.heads.find("xl/workbook.xml");
     if (workbook == package.heads.end() || workbook->second.find("name=\"KQ-VANE\"") == std::string::npos)
         return std::nullopt;
-    // Each sheet says where its cells end: <dimension ref="A1:I1234"/>.
+    // The last row holding a value ends each sheet's part (formatted but
+    // empty rows may follow it); its number less the header row is the
+    // sheet's count of list rows.
     std::int64_t rows = 0;
-    for (const auto &[name, head] : package.heads) {
+    for (const auto &[name, tail] : package.tails) {
         if (name.rfind("xl/worksheets/sheet", 0) != 0)
             continue;
-        const std::size_t ref = head.find("<dimension ref=\"");
-        if (ref == std::string::npos)
+        const std::size_t value = tail.rfind("<v>");
+        const std::size_t row = value == std::string::npos ? value : tail.rfind("<row r=\"", value);
+        if (row == std::string::npos)
             continue;
-        const std::size_t end = head.find('"', ref + 16);
-        const std::string range = head.substr(ref + 16, end == std::string::npos ? 0 : end - ref - 16);
-        std::size_t digits = range.size();
-        while (digits > 0 && std::isdigit(static_cast<unsigned char>(range[digits - 1])))
-            --digits;
-        const std::int64_t last = digits < range.size() ? std::stoll(range.substr(digits)) : 0;
+        const std::int64_t last = std::atoll(tail.c_str() + row + 8);
         rows += std::max<std::int64_t>(0, last - 1);
     }
     return rows;

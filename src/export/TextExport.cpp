@@ -52,6 +52,7 @@ void appendBytes(QByteArray &out, const QString &text)
 QString textLine(const ReadingListModel &rows, int row)
 {
     QString line;
+    line.reserve(96); // a line's usual length: no growing on the way
     appendLine(line, rows, row);
     return line;
 }
@@ -59,6 +60,7 @@ QString textLine(const ReadingListModel &rows, int row)
 QString textLineOfCells(const std::array<QString, 8> &cells)
 {
     QString line;
+    line.reserve(96);
     appendCells(line, [&](int column) { return cells[std::size_t(column)]; });
     return line;
 }

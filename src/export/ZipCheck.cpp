@@ -116,7 +116,8 @@ bool xmlComplete(const std::string &head, const std::string &tail, bool whole)
            head.find('>', head.find("<" + root)) + 1 == end;
 }
 
-QString inflateMember(const Reader &file, const Member &m, std::uint64_t dataStart, std::string &head)
+QString inflateMember(const Reader &file, const Member &m, std::uint64_t dataStart, std::string &head,
+                      std::string &tail)
 {
     const QString where = QString::fromStdString(m.name);
     if (m.method != 0 && m.method != 8)
@@ -128,7 +129,6 @@ QString inflateMember(const Reader &file, const Member &m, std::uint64_t dataSta
     std::vector<unsigned char> in(1u << 20), out(1u << 18);
     std::uint64_t offset = dataStart, left = m.packed, produced = 0;
     uLong crc = crc32(0, nullptr, 0);
-    std::string tail;
     bool ended = m.method == 0;
     auto take = [&](const unsigned char *p, std::size_t n) {
         crc = crc32(crc, p, uInt(n));
@@ -294,7 +294,8 @@ ZipCheckResult checkZipPackage(const QString &path)
         const std::uint64_t dataStart = m.localOffset + 30 + le16(local + 26) + le16(local + 28);
         if (dataStart + m.packed > dirOffset)
             return fail(QStringLiteral("%1 is cut short").arg(QString::fromStdString(m.name)));
-        if (QString why = inflateMember(file, m, dataStart, result.heads[m.name]); !why.isEmpty())
+        if (QString why = inflateMember(file, m, dataStart, result.heads[m.name], result.tails[m.name]);
+            !why.isEmpty())
             return fail(why);
         result.sizes[m.name] = m.size;
         types = types || m.name == "[Content_Types].xml";

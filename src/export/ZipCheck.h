@@ -14,6 +14,7 @@ struct ZipCheckResult {
     QString problem; // empty when the package is whole
     std::map<std::string, std::uint64_t> sizes; // member name -> inflated size
     std::map<std::string, std::string> heads;   // member name -> its first bytes
+    std::map<std::string, std::string> tails;   // member name -> its last bytes
     bool ok() const { return problem.isEmpty(); }
 };
 

@@ -61,6 +61,8 @@ void LiveFileOutput::add(const RowRecord &row)
         told(file_.append(record(row)));
         return;
     }
+    if (bulk_.isEmpty())
+        bulk_.reserve(kBulkBytes + 4096);
     bulk_ += record(row);
     if (bulk_.size() >= kBulkBytes) {
         told(file_.append(bulk_));

@@ -31,13 +31,13 @@ std::int32_t offsetOf(const unsigned char *text, int size)
     return o[0] == '-' ? -seconds : seconds;
 }
 
-std::string textAt(sqlite3_stmt *st, int column)
+std::string_view textAt(sqlite3_stmt *st, int column)
 {
     const unsigned char *t = sqlite3_column_text(st, column);
-    return t ? std::string(reinterpret_cast<const char *>(t), std::size_t(sqlite3_column_bytes(st, column)))
-             : std::string();
+    return t ? std::string_view(reinterpret_cast<const char *>(t), std::size_t(sqlite3_column_bytes(st, column)))
+             : std::string_view();
 }
-std::optional<std::string> optionalTextAt(sqlite3_stmt *st, int column)
+std::optional<std::string_view> optionalTextAt(sqlite3_stmt *st, int column)
 {
     if (sqlite3_column_type(st, column) == SQLITE_NULL)
         return std::nullopt;
@@ -50,15 +50,14 @@ std::optional<double> optionalRealAt(sqlite3_stmt *st, int column)
     return sqlite3_column_double(st, column);
 }
 
-// The row as stored, for its checksum.
-StoredRow storedColumns(sqlite3_stmt *st)
+// The row's checksum as its columns give it (the frame is known whole).
+std::uint32_t checksumOfColumns(sqlite3_stmt *st)
 {
-    StoredRow s;
+    StoredColumns s;
     s.seq = sqlite3_column_int64(st, 0);
     s.unixMs = sqlite3_column_int64(st, 1);
     s.time = textAt(st, 2);
-    if (sqlite3_column_bytes(st, 3) == int(SampleFrame::kSize))
-        std::memcpy(s.frame.data(), sqlite3_column_blob(st, 3), SampleFrame::kSize);
+    s.frame = static_cast<const std::uint8_t *>(sqlite3_column_blob(st, 3));
     s.mode = textAt(st, 4);
     s.value = optionalRealAt(st, 5);
     s.unit = optionalTextAt(st, 6);
@@ -71,7 +70,7 @@ StoredRow storedColumns(sqlite3_stmt *st)
     s.area = sqlite3_column_double(st, 13);
     s.temperatureC = sqlite3_column_double(st, 14);
     s.flowM3h = optionalRealAt(st, 15);
-    return s;
+    return checksumOf(s);
 }
 
 } // namespace
@@ -99,7 +98,10 @@ ExportResult RecordingFileReader::open(const QString &path)
     std::string why = recording_file::whyNotOurs(db_, &version_);
     sqlite3_stmt *count = nullptr;
     if (why.empty() &&
-        (sqlite3_prepare_v2(db_, "SELECT count(*), IFNULL(MAX(seq), -1) FROM sample", -1, &count, nullptr) !=
+        // The first and last numbers come from the table's key at once; a
+        // count(*) would read every page of a large file.
+        (sqlite3_prepare_v2(db_, "SELECT IFNULL(MAX(seq) - MIN(seq) + 1, 0), IFNULL(MAX(seq), -1) FROM sample", -1,
+                            &count, nullptr) !=
              SQLITE_OK ||
          sqlite3_step(count) != SQLITE_ROW))
         why = recording_file::lastError(db_);
@@ -174,7 +176,7 @@ bool RecordingFileReader::next(RowRecord &row)
         const bool frameWhole = sqlite3_column_bytes(query_, 3) == int(SampleFrame::kSize);
         const bool checked = sqlite3_column_type(query_, 16) != SQLITE_NULL;
         if (!frameWhole ||
-            (checked && std::uint32_t(sqlite3_column_int64(query_, 16)) != storedColumns(query_).checksum())) {
+            (checked && std::uint32_t(sqlite3_column_int64(query_, 16)) != checksumOfColumns(query_))) {
             if (damaged_++ == 0)
                 firstDamaged_ = seq;
             continue;

@@ -28,8 +28,8 @@ public:
     ExportResult open(const QString &path);
     // The rows a recording holds now; 0 when it cannot be read.
     static std::int64_t rowsIn(const QString &path);
-    // Rows up to the last one at opening, and that last row's number (-1
-    // for none).
+    // Rows from the first to the last at opening, by their numbers, and
+    // that last row's number (-1 for none).
     std::int64_t rowCount() const { return rows_; }
     std::int64_t lastSeq() const { return last_; }
     int version() const { return version_; }

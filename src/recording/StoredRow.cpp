@@ -17,7 +17,7 @@ class ChecksumBytes {
 public:
     void integer(std::int64_t v) { bigEndian(std::uint64_t(v)); }
     void real(double v) { bigEndian(std::bit_cast<std::uint64_t>(v)); }
-    void text(const std::string &s)
+    void text(std::string_view s)
     {
         crc_ = crc32(crc_, reinterpret_cast<const Bytef *>(s.data()), uInt(s.size()));
         byte(0);
@@ -25,7 +25,7 @@ public:
     void blob(const std::uint8_t *data, std::size_t size) { crc_ = crc32(crc_, data, uInt(size)); }
     void null() { byte(0xFF); }
     void real(const std::optional<double> &v) { v ? real(*v) : null(); }
-    void text(const std::optional<std::string> &v) { v ? text(*v) : null(); }
+    void text(const std::optional<std::string_view> &v) { v ? text(*v) : null(); }
     std::uint32_t value() const { return std::uint32_t(crc_); }
 
 private:
@@ -47,26 +47,35 @@ std::optional<std::string> orNull(const QString &text)
 
 } // namespace
 
-std::uint32_t StoredRow::checksum() const
+std::uint32_t checksumOf(const StoredColumns &row)
 {
     ChecksumBytes c;
-    c.integer(seq);
-    c.integer(unixMs);
-    c.text(time);
-    c.blob(frame.data(), frame.size());
-    c.text(mode);
-    c.real(value);
-    c.text(unit);
-    c.real(rh);
-    c.real(temperature);
-    c.text(temperatureUnit);
-    c.text(marker);
-    c.text(hold);
-    c.real(speed);
-    c.real(area);
-    c.real(temperatureC);
-    c.real(flowM3h);
+    c.integer(row.seq);
+    c.integer(row.unixMs);
+    c.text(row.time);
+    c.blob(row.frame, SampleFrame::kSize);
+    c.text(row.mode);
+    c.real(row.value);
+    c.text(row.unit);
+    c.real(row.rh);
+    c.real(row.temperature);
+    c.text(row.temperatureUnit);
+    c.text(row.marker);
+    c.text(row.hold);
+    c.real(row.speed);
+    c.real(row.area);
+    c.real(row.temperatureC);
+    c.real(row.flowM3h);
     return c.value();
+}
+
+std::uint32_t StoredRow::checksum() const
+{
+    const auto view = [](const std::optional<std::string> &s) {
+        return s ? std::optional<std::string_view>(*s) : std::nullopt;
+    };
+    return checksumOf({seq, unixMs, time, frame.data(), mode, value, view(unit), rh, temperature, temperatureUnit,
+                       view(marker), hold, speed, area, temperatureC, flowM3h});
 }
 
 StoredRow storedRow(const RowRecord &row)
