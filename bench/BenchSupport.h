@@ -31,10 +31,11 @@ inline double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// A figure of /proc/self/status ("VmRSS", "VmHWM"), in kB; -1 when absent.
-inline long statusKb(const char *key)
+// A figure of /proc/self/status ("VmRSS", "VmHWM"), or of another
+// process's status file, in kB; -1 when absent.
+inline long statusKb(const char *key, const std::string &path = "/proc/self/status")
 {
-    std::ifstream status("/proc/self/status");
+    std::ifstream status(path);
     std::string line;
     const std::string prefix = std::string(key) + ":";
     while (std::getline(status, line))

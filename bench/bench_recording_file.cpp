@@ -171,23 +171,38 @@ std::string besideMe(const char *relative)
     return path.substr(0, path.rfind('/') + 1) + relative;
 }
 
-// One run of breezon-record --from `source` --xls `xls`; its seconds, or -1.
-double timeFromRun(const std::string &source, const std::string &xls)
+// One run of `program` with `args`, standard output thrown away; its
+// seconds, or -1 when it failed.
+double timeRun(const std::string &program, std::vector<std::string> args)
 {
-    const std::string program = besideMe("../src/recorder/breezon-record");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    char *argv[] = {const_cast<char *>(program.c_str()), const_cast<char *>("--from"), const_cast<char *>(source.c_str()),
-                    const_cast<char *>("--xls"), const_cast<char *>(xls.c_str()), nullptr};
+    args.insert(args.begin(), program);
+    std::vector<char *> argv;
+    for (std::string &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
     const auto start = bench::Clock::now();
     pid_t pid = -1;
     int status = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) == 0)
+    if (posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0)
         ::waitpid(pid, &status, 0);
     const double seconds = bench::secondsSince(start);
     posix_spawn_file_actions_destroy(&actions);
     return status == 0 ? seconds : -1;
+}
+
+const std::string &recorder()
+{
+    static const std::string path = besideMe("../src/recorder/breezon-record");
+    return path;
+}
+
+// One run of breezon-record --from `source` --xls `xls`; its seconds, or -1.
+double timeFromRun(const std::string &source, const std::string &xls)
+{
+    return timeRun(recorder(), {"--from", source, "--xls", xls});
 }
 
 // The two in turn, three times, so that the machine's other work falls on
@@ -225,6 +240,41 @@ void fromToSpreadsheet(benchmark::State &state)
     state.counters["export_ms"] = fastestExport * 1e3;
 }
 BENCHMARK(fromToSpreadsheet)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// --from to a text file and to a CSV file (each new, so written from its
+// start), beside sqlite3 -csv printing the same rows' columns; each the
+// fastest of three runs in turn.
+void fromToTextAndCsv(benchmark::State &state)
+{
+    const std::string source = QFile::encodeName(millionRowFile()).toStdString();
+    QTemporaryDir dir;
+    const std::string text = QFile::encodeName(dir.filePath(QStringLiteral("t.txt"))).toStdString();
+    const std::string csv = QFile::encodeName(dir.filePath(QStringLiteral("c.csv"))).toStdString();
+    double fastest[3] = {1e9, 1e9, 1e9};
+    for (auto _ : state) {
+        for (int round = 0; round < 3; ++round) {
+            std::remove(text.c_str());
+            std::remove(csv.c_str());
+            const double runs[3] = {
+                timeRun(recorder(), {"--from", source, "--txt", text}),
+                timeRun(recorder(), {"--from", source, "--csv", csv}),
+                timeRun("sqlite3", {"-csv", source,
+                                    "SELECT time, seq, value, unit, rh, marker, temperature, temperature_unit "
+                                    "FROM sample ORDER BY seq"}),
+            };
+            for (int k = 0; k < 3; ++k) {
+                if (runs[k] < 0)
+                    state.SkipWithError("a conversion failed");
+                fastest[k] = std::min(fastest[k], runs[k]);
+            }
+        }
+        state.SetIterationTime(fastest[0]);
+    }
+    state.counters["text_ms"] = fastest[0] * 1e3;
+    state.counters["csv_ms"] = fastest[1] * 1e3;
+    state.counters["sqlite_ms"] = fastest[2] * 1e3;
+}
+BENCHMARK(fromToTextAndCsv)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -99,12 +99,18 @@ FIGURES = [
      "frame -> row, same run", ("brokerLatency", "row_p99_ms"), "ms", latency_p99),
     ("CPU while publishing to MQTT, 20 s (% of one core)", ("publishingCpu", "mqtt_pct"),
      "same recorder, no --mqtt", ("publishingCpu", "plain_pct"), "%", under(1, "%")),
-    ("100,000 rows waiting for a broker away: memory", ("queuedWhileAway", "queued_rss_MB"),
-     "bound", ("queuedWhileAway", "bound_MB"), "MB", under(50, "MB")),
-    ("  then received in order when it is back", ("queuedWhileAway", "in_order_rows"),
-     "rows queued", ("queuedWhileAway", "queued"), "rows", all_of),
-    ("  the time that took, from the broker's start", ("queuedWhileAway", "drain_s"),
-     "one row a second", ("queuedWhileAway", "queued"), "s", none),
+    ("a broker away for 1,200,000 rows: peak memory", ("awayForAWeek", "peak_MB"),
+     "the same --from, no --mqtt", ("awayForAWeek", "plain_peak_MB"), "MB", under(50, "MB")),
+    ("  then received in order when it is back", ("awayForAWeek", "in_order_rows"),
+     "rows in the recording", ("awayForAWeek", "rows"), "rows", all_of),
+    ("  the time that took, from the broker's start", ("awayForAWeek", "drain_s"),
+     "one row a second", ("awayForAWeek", "rows"), "s", none),
+    ("--from to text, 1,000,000 rows", ("fromToTextAndCsv", "text_ms"),
+     "sqlite3 -csv, same rows", ("fromToTextAndCsv", "sqlite_ms"), "ms", lambda f, b: (
+         "< 5000 ms, ratio <= 5", f < 5000 and b > 0 and f / b <= 5)),
+    ("--from to CSV, 1,000,000 rows", ("fromToTextAndCsv", "csv_ms"),
+     "sqlite3 -csv, same rows", ("fromToTextAndCsv", "sqlite_ms"), "ms", lambda f, b: (
+         "< 5000 ms, ratio <= 5", f < 5000 and b > 0 and f / b <= 5)),
 ]
 
 UNIT_US = {"ns": 1e-3, "us": 1.0, "ms": 1e3, "s": 1e6}

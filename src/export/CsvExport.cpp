@@ -11,6 +11,7 @@ const char *const kHeader[] = {"Timestamp", "No.", "Time", "Value", "Unit", "%RH
 QByteArray csvRecordOf(const QStringList &fields)
 {
     QString line;
+    line.reserve(128); // a row's usual length: no growing on the way
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (i)
             line += QLatin1Char(',');

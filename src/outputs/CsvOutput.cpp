@@ -20,8 +20,10 @@ ExportResult CsvOutput::prepare()
 
 QByteArray CsvOutput::record(const RowRecord &row) const
 {
-    const auto cells = cellsOf(row);
-    QStringList fields{row.time.isoText()};
-    fields.append(QStringList(cells.begin(), cells.end()));
+    QStringList fields;
+    fields.reserve(1 + ReadingListModel::kColumns);
+    fields << row.time.isoText();
+    for (QString &cell : cellsOf(row))
+        fields << std::move(cell);
     return csvRecordOf(fields);
 }
