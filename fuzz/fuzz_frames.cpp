@@ -192,7 +192,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     while (!in.done()) {
         switch (in.u8() % 7) {
         case 0: {
-            const std::uint8_t mode = in.u8(), unit = in.u8();
+            const Quantity mode = Quantity(in.u8() % 3);
+            const std::uint8_t unit = in.u8();
             FUZZ_CHECK(valueText(mode, unit, in.u32()).isEmpty() == unitName(mode, unit).isEmpty());
             break;
         }
