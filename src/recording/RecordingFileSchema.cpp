@@ -28,8 +28,11 @@ CREATE TABLE sample (
 
 // Version 2: units that never change (so a database can aggregate across
 // instruments and switch positions), a checksum per row (so damage is
-// reported, not shown as a reading; null for the rows of version 1), and
-// the outbox: how far each network destination has taken the rows.
+// reported, not shown as a reading; null for the rows of version 1), the
+// outbox: how far each network destination has taken the rows, and the
+// run's statistics as views, the same lines as the program's own (see
+// RunStatistics.h): the standard deviation is the population's, from the
+// squared differences to the line's mean (SQLite has no such aggregate).
 const char *const kUpgradeToV2 = R"sql(
 ALTER TABLE sample ADD COLUMN temperature_c REAL;
 ALTER TABLE sample ADD COLUMN flow_m3_h REAL;
@@ -42,6 +45,24 @@ CREATE TABLE outbox (
   destination TEXT PRIMARY KEY,
   delivered   INTEGER NOT NULL
 );
+CREATE VIEW statistics AS
+WITH number(field, mode, unit, hold, marker, x) AS (
+  SELECT 'value', mode, unit, hold, NULL, value FROM sample WHERE value IS NOT NULL
+  UNION ALL SELECT 'speed', NULL, 'm/s', hold, NULL, speed FROM sample
+  UNION ALL SELECT 'flow_m3_h', NULL, 'm3/h', hold, NULL, flow_m3_h FROM sample WHERE flow_m3_h IS NOT NULL
+  UNION ALL SELECT 'temperature', NULL, temperature_unit, NULL, marker, temperature FROM sample
+  UNION ALL SELECT 'rh', NULL, '%RH', NULL, NULL, rh FROM sample),
+line AS (SELECT *, avg(x) OVER (PARTITION BY field, mode, unit, hold, marker) AS mean FROM number)
+SELECT field, mode, unit, hold, marker, count(*) AS count, min(x) AS min, max(x) AS max, mean,
+  sqrt(avg((x - mean) * (x - mean))) AS sd
+FROM line GROUP BY field, mode, unit, hold, marker;
+CREATE VIEW statistics_run AS
+SELECT count(*) AS rows,
+  (SELECT time FROM sample ORDER BY seq LIMIT 1) AS first_time,
+  (SELECT time FROM sample ORDER BY seq DESC LIMIT 1) AS last_time,
+  coalesce(((SELECT unix_ms FROM sample ORDER BY seq DESC LIMIT 1) -
+            (SELECT unix_ms FROM sample ORDER BY seq LIMIT 1)) / 1000.0, 0) AS duration_s
+FROM sample;
 PRAGMA user_version = 2;
 )sql";
 
