@@ -31,8 +31,11 @@ CREATE TABLE sample (
 // reported, not shown as a reading; null for the rows of version 1), the
 // outbox: how far each network destination has taken the rows, and the
 // run's statistics as views, the same lines as the program's own (see
-// RunStatistics.h): the standard deviation is the population's, from the
-// squared differences to the line's mean (SQLite has no such aggregate).
+// RunStatistics.h). SQLite has no standard deviation: the population's is
+// made from the sums of the numbers and of their squares, one pass over the
+// table per quantity (the program's own way, one number at a time, cannot
+// be written in SQL; the two agree to far more digits than are shown), and
+// is exactly 0 where every number of a line is the same.
 const char *const kUpgradeToV2 = R"sql(
 ALTER TABLE sample ADD COLUMN temperature_c REAL;
 ALTER TABLE sample ADD COLUMN flow_m3_h REAL;
@@ -46,16 +49,24 @@ CREATE TABLE outbox (
   delivered   INTEGER NOT NULL
 );
 CREATE VIEW statistics AS
-WITH number(field, mode, unit, hold, marker, x) AS (
-  SELECT 'value', mode, unit, hold, NULL, value FROM sample WHERE value IS NOT NULL
-  UNION ALL SELECT 'speed', NULL, 'm/s', hold, NULL, speed FROM sample
-  UNION ALL SELECT 'flow_m3_h', NULL, 'm3/h', hold, NULL, flow_m3_h FROM sample WHERE flow_m3_h IS NOT NULL
-  UNION ALL SELECT 'temperature', NULL, temperature_unit, NULL, marker, temperature FROM sample
-  UNION ALL SELECT 'rh', NULL, '%RH', NULL, NULL, rh FROM sample),
-line AS (SELECT *, avg(x) OVER (PARTITION BY field, mode, unit, hold, marker) AS mean FROM number)
-SELECT field, mode, unit, hold, marker, count(*) AS count, min(x) AS min, max(x) AS max, mean,
-  sqrt(avg((x - mean) * (x - mean))) AS sd
-FROM line GROUP BY field, mode, unit, hold, marker;
+WITH line(field, mode, unit, hold, marker, count, min, max, total, squares) AS (
+  SELECT 'value', mode, unit, hold, NULL, count(*), min(value), max(value), sum(value), sum(value * value)
+    FROM sample WHERE value IS NOT NULL GROUP BY mode, unit, hold
+  UNION ALL
+  SELECT 'speed', NULL, 'm/s', hold, NULL, count(*), min(speed), max(speed), sum(speed), sum(speed * speed)
+    FROM sample GROUP BY hold
+  UNION ALL
+  SELECT 'flow_m3_h', NULL, 'm3/h', hold, NULL, count(*), min(flow_m3_h), max(flow_m3_h), sum(flow_m3_h),
+    sum(flow_m3_h * flow_m3_h) FROM sample WHERE flow_m3_h IS NOT NULL GROUP BY hold
+  UNION ALL
+  SELECT 'temperature', NULL, temperature_unit, NULL, marker, count(*), min(temperature), max(temperature),
+    sum(temperature), sum(temperature * temperature) FROM sample GROUP BY temperature_unit, marker
+  UNION ALL
+  SELECT 'rh', NULL, '%RH', NULL, NULL, count(*), min(rh), max(rh), sum(rh), sum(rh * rh)
+    FROM sample HAVING count(*) > 0)
+SELECT field, mode, unit, hold, marker, count, min, max, 1.0 * total / count AS mean,
+  CASE WHEN min = max THEN 0.0 ELSE sqrt(max(0.0, (squares - 1.0 * total * total / count) / count)) END AS sd
+FROM line;
 CREATE VIEW statistics_run AS
 SELECT count(*) AS rows,
   (SELECT time FROM sample ORDER BY seq LIMIT 1) AS first_time,
