@@ -73,9 +73,9 @@ QString statisticsHeading(const RunStatistics &stats)
 {
     if (stats.rows() == 0)
         return QStringLiteral("no rows");
-    return QStringLiteral("%1 rows, %2 to %3 (%4 s)")
+    return QStringLiteral("%1 rows over %2 s\nfirst %3, last %4")
         .arg(stats.rows())
-        .arg(stats.first()->isoText(), stats.last()->isoText(), fixed(stats.durationSeconds(), 1));
+        .arg(fixed(stats.durationSeconds(), 1), stats.first()->isoText(), stats.last()->isoText());
 }
 
 QString statisticsTable(const RunStatistics &stats)

@@ -20,8 +20,9 @@ struct StatNames {
 };
 StatNames statNames(const StatGroup &group);
 
-// "120 rows, 2026-12-08T11:29:31.512+01:00 to 2026-12-08T11:31:30.512+01:00
-// (119.0 s)", or "no rows".
+// "120 rows over 119.0 s" and, on a second line, "first
+// 2026-12-08T11:29:31.512+01:00, last 2026-12-08T11:31:30.512+01:00"; or
+// "no rows".
 QString statisticsHeading(const RunStatistics &stats);
 // The lines of the table under a line of column names, without a heading;
 // the lowest and highest with the decimals the row shows, the mean and

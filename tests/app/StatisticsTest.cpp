@@ -279,7 +279,7 @@ TEST(Statistics, TheWindowFollowsTheRun)
     auto *shown = window.findChild<QPlainTextEdit *>(QStringLiteral("statisticsText"));
     window.refresh();
     EXPECT_EQ(shown->toPlainText(), window.text());
-    EXPECT_TRUE(window.text().contains(QStringLiteral("Page 1 / 2: 350 rows")));
+    EXPECT_TRUE(window.text().contains(QStringLiteral("Page 1 / 2: 350 rows over")));
     window.findChild<QPushButton *>(QStringLiteral("copy"))->click();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), window.text());
 
