@@ -14,6 +14,16 @@
 //   run in turn, each the fastest of three runs, as the machine's other work
 //   slows single runs by seconds.
 //
+// - statisticsOfReopened: the run's statistics of the same 1,000,000 rows,
+//   counted as the window's sink counts them while it opens the file, and
+//   the texts of the whole and of the last page made once at the end, as
+//   the Statistics window makes them, beside reading the rows alone (the
+//   floor of opening them); also the file's own view over them;
+// - statisticsPerRow: what counting a live row costs the window's
+//   user-interface thread (median over 1,000 rows, the Statistics window
+//   open), beside the row's own cost there (the session's hand-off to every
+//   sink of the window), and one refresh of the window's text.
+//
 // The 1,000,000-row file is made once (one transaction, through the same
 // schema and writer as the program) and kept in the temporary folder.
 #include "BenchSupport.h"
@@ -21,10 +31,15 @@
 #include "CMainFrame.h"
 #include "CbreezonApp.h"
 #include "Clist.h"
+#include "Cwave.h"
 #include "Frame.h"
+#include "GraphMath.h"
 #include "RecordingFileOutput.h"
 #include "RecordingFileReader.h"
+#include "RunStatistics.h"
 #include "SpreadsheetExport.h"
+#include "StatisticsText.h"
+#include "StatisticsWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -66,12 +81,42 @@ RowRecord sampleRecord(int i)
 
 QString millionRowPath() { return QDir::temp().filePath(QStringLiteral("breezon-bench-1M.breezon")); }
 
+// The schema of the recording at `path`, as SQLite keeps its statements.
+std::string schemaOf(const QString &path)
+{
+    std::string schema;
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, "SELECT sql FROM sqlite_schema ORDER BY name", -1, &st, nullptr) == SQLITE_OK)
+        while (sqlite3_step(st) == SQLITE_ROW)
+            if (const unsigned char *sql = sqlite3_column_text(st, 0))
+                schema += reinterpret_cast<const char *>(sql);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return schema;
+}
+
+// True when the file at `path` has this program's schema (a file kept from
+// an older build is made again).
+bool currentSchema(const QString &path)
+{
+    QTemporaryDir dir;
+    RecordingFileWriter fresh;
+    std::string why;
+    const QString freshPath = dir.filePath(QStringLiteral("fresh.breezon"));
+    if (!fresh.open(QFile::encodeName(freshPath).toStdString(), &why))
+        return false;
+    fresh.close();
+    return schemaOf(path) == schemaOf(freshPath);
+}
+
 QString millionRowFile()
 {
     const QString path = millionRowPath();
     {
         RecordingFileReader reader;
-        if (reader.open(path).ok && reader.rowCount() == kRows)
+        if (reader.open(path).ok && reader.rowCount() == kRows && currentSchema(path))
             return path;
     }
     QFile::remove(path);
@@ -162,6 +207,88 @@ void readFloor(benchmark::State &state)
     }
 }
 BENCHMARK(readFloor)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void statisticsOfReopened(benchmark::State &state)
+{
+    const QString path = millionRowFile();
+    for (auto _ : state) {
+        // The rows read beforehand, so only the counting is timed.
+        auto start = bench::Clock::now();
+        RecordingFileReader reader;
+        reader.open(path);
+        std::vector<RowRecord> rows;
+        rows.reserve(kRows);
+        RowRecord row;
+        while (reader.next(row))
+            rows.push_back(row);
+        state.counters["read_ms"] = bench::secondsSince(start) * 1e3;
+        if (rows.size() != std::size_t(kRows))
+            state.SkipWithError("the recording did not read whole");
+
+        start = bench::Clock::now();
+        RunStatistics stats, page;
+        for (const RowRecord &r : rows)
+            stats.add(r);
+        // The window's text at the end: the whole recording and its last page.
+        for (std::size_t r = rows.size() - rows.size() % kSamplesPerPage; r < rows.size(); ++r)
+            page.add(rows[r]);
+        const QString text = statisticsTable(stats) + statisticsTable(page);
+        benchmark::DoNotOptimize(text.size());
+        state.counters["ms"] = bench::secondsSince(start) * 1e3;
+
+        sqlite3 *db = nullptr;
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        start = bench::Clock::now();
+        if (sqlite3_exec(db, "SELECT * FROM statistics", nullptr, nullptr, nullptr) != SQLITE_OK)
+            state.SkipWithError("the file has no view statistics");
+        state.counters["view_ms"] = bench::secondsSince(start) * 1e3;
+        sqlite3_close(db);
+    }
+}
+BENCHMARK(statisticsOfReopened)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void statisticsPerRow(benchmark::State &state)
+{
+    CbreezonApp app({}, 1920);
+    app.show();
+    StatisticsWindow &window = app.frame().statistics();
+    window.present();
+    Cwave &wave = app.frame().wave();
+    Output *sink = nullptr;
+    for (Output *s : wave.session().sinks())
+        if (s->name() == QLatin1String("statistics"))
+            sink = s;
+    if (!sink) {
+        state.SkipWithError("the window has no statistics sink");
+        return;
+    }
+    QCoreApplication::processEvents();
+    for (auto _ : state) {
+        std::vector<double> rowUs, statisticsUs, refreshUs;
+        for (int i = 0; i < 1000; ++i) {
+            const RowRecord next = sampleRecord(i);
+            app.frame().store().append(next.frame);
+            auto start = bench::Clock::now();
+            wave.onSampleTimer();
+            rowUs.push_back(bench::secondsSince(start) * 1e6);
+            // The same row once more, into the statistics alone.
+            start = bench::Clock::now();
+            sink->add(next);
+            statisticsUs.push_back(bench::secondsSince(start) * 1e6);
+            if (i % 10 == 0) {
+                start = bench::Clock::now();
+                window.refresh();
+                refreshUs.push_back(bench::secondsSince(start) * 1e6);
+            }
+            QCoreApplication::processEvents(); // the paint, as between two samples
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        state.counters["statistics_median_us"] = bench::median(statisticsUs);
+        state.counters["row_median_us"] = bench::median(rowUs);
+        state.counters["refresh_median_us"] = bench::median(refreshUs);
+    }
+}
+BENCHMARK(statisticsPerRow)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 std::string besideMe(const char *relative)
 {

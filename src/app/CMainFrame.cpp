@@ -6,6 +6,7 @@
 #include "CommandIds.h"
 #include "Cwave.h"
 #include "LockKeys.h"
+#include "StatisticsWindow.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
@@ -104,6 +105,7 @@ CMainFrame::CMainFrame(std::function<void(int)> onCommand, const QList<PortEntry
     wave_->initialUpdate(QSize(left, H), ports);
     list_->initialUpdate(QSize(right, H));
     connect(wave_, &Cwave::statusText, this, &CMainFrame::setStatusText);
+    statistics_ = new StatisticsWindow(*wave_, list_->model(), this);
     // The journal is the spine of the window's runs: every row goes there
     // first, with the port and period the run was started with.
     journal_.setContext([this] {
@@ -171,6 +173,11 @@ void CMainFrame::buildMenus()
     addCommand(exit, command_id::appExit);
 
     addCommand(help->addAction(QStringLiteral("HelpTopic")), command_id::helpTopic);
+    // Statistics: a command of the menu bar itself, before Help, which
+    // stays last.
+    auto *statistics = new QAction(QStringLiteral("&Statistics"), this);
+    menuBar()->insertAction(help->menuAction(), statistics);
+    addCommand(statistics, command_id::statistics);
 
     // The standard accelerators, each bound to its command.
     const struct {
@@ -186,6 +193,8 @@ void CMainFrame::buildMenus()
         {command_id::editPaste, {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)}},
         {command_id::nextPane, {QKeySequence(Qt::Key_F6)}},
         {command_id::previousPane, {QKeySequence(Qt::SHIFT | Qt::Key_F6)}},
+        // Ours, on a key the standard table leaves free.
+        {command_id::statistics, {QKeySequence(Qt::CTRL | Qt::Key_T)}},
     };
     for (const auto &a : accelerators) {
         auto *action = new QAction(this);

@@ -19,6 +19,7 @@ class CSplitOverride;
 class Cwave;
 class QLabel;
 class QMenu;
+class StatisticsWindow;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -39,6 +40,7 @@ public:
     SampleStore &store() { return *store_; }
     CSplitOverride &splitter() const { return *splitter_; }
     RunJournal &journal() { return journal_; }
+    StatisticsWindow &statistics() const { return *statistics_; }
 
     // Receives the path of a file dropped on the window.
     void setDropHandler(std::function<void(const QString &)> onDrop) { onDrop_ = std::move(onDrop); }
@@ -82,6 +84,7 @@ private:
     CSplitOverride *splitter_ = nullptr;
     Cwave *wave_ = nullptr;
     Clist *list_ = nullptr;
+    StatisticsWindow *statistics_ = nullptr;
     // Declared after the store and destroyed before it; the panes are gone
     // first (the destructor deletes them), so no row comes any more.
     RunJournal journal_;

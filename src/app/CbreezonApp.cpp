@@ -8,6 +8,7 @@
 #include "Cwave.h"
 #include "Dialogs.h"
 #include "RecordingFileReader.h"
+#include "StatisticsWindow.h"
 #include "SpreadsheetExport.h"
 #include "TextExport.h"
 #include "UserGuide.h"
@@ -45,6 +46,7 @@ void CbreezonApp::onCommand(int id)
     case command_id::saveText: saveText(); break;
     case command_id::exportGraph: exportGraph(); break;
     case command_id::helpTopic: help(); break;
+    case command_id::statistics: frame_->statistics().present(); break;
     case command_id::fileOpen: openFile(); break;
     case command_id::fileMru1:
     case command_id::fileMru1 + 1:

@@ -7,6 +7,7 @@ inline constexpr int saveText = 32771;
 inline constexpr int saveExcel = 32772;
 inline constexpr int exportGraph = 32773;
 inline constexpr int helpTopic = 32774;
+inline constexpr int statistics = 32775;
 inline constexpr int appExit = 57665;
 inline constexpr int appAbout = 57664;
 inline constexpr int fileNew = 57600;

@@ -3,6 +3,8 @@
 
 #include "DisplayText.h"
 
+#include <cmath>
+
 namespace {
 
 // m³/h in one unit of each flow unit the instrument shows (CMM, CMS, CFM).
@@ -13,6 +15,15 @@ double cubicMetresPerHour(std::uint8_t flowUnit)
 }
 
 } // namespace
+
+std::optional<double> flowM3hOf(const Reading &r)
+{
+    if (r.mode != Quantity::flow || !unitKnown(r.mode, r.unit))
+        return std::nullopt;
+    // The value as the list shows it (its divisor matches its decimals).
+    const double shown = double(r.value) / flowDivisors[r.unit];
+    return std::round(shown * cubicMetresPerHour(r.unit) * 1000.0) / 1000.0;
+}
 
 RowFields rowFields(const RowRecord &row)
 {
@@ -34,8 +45,8 @@ RowFields rowFields(const RowRecord &row)
     f.speed = QString::number(r.speed / 100.0, 'f', 2);
     f.area = QString::number(areaValue(r.area), 'f', 3);
     f.temperatureC = temperatureText(r.temperature, false);
-    if (r.mode == Quantity::flow && !f.value.isEmpty())
-        f.flowM3h = QString::number(f.value.toDouble() * cubicMetresPerHour(r.unit), 'f', 3);
+    if (const std::optional<double> flow = flowM3hOf(r))
+        f.flowM3h = QString::number(*flow, 'f', 3);
     f.frame = QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(row.frame.bytes.data()),
                                              qsizetype(row.frame.bytes.size()))
                                       .toHex());

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 struct RowFields {
     int seq = 0;
@@ -32,3 +33,7 @@ struct RowFields {
 };
 
 RowFields rowFields(const RowRecord &row);
+
+// The flow a reading shows, in m³/h, rounded to the field's three decimals;
+// nothing where it shows no flow. The statistics count this very number.
+std::optional<double> flowM3hOf(const Reading &r);

@@ -4,6 +4,7 @@
 #include "CsvOutput.h"
 #include "MqttOutput.h"
 #include "SpreadsheetOutput.h"
+#include "SummaryOutput.h"
 #include "TextFileOutput.h"
 
 namespace {
@@ -17,6 +18,16 @@ std::unique_ptr<Output> makeFile(const QString &value, const OutputContext &)
 std::unique_ptr<Output> makeSpreadsheet(const QString &value, const OutputContext &context)
 {
     return std::make_unique<SpreadsheetOutput>(value, context);
+}
+
+std::unique_ptr<Output> makeSummary(const QString &, const OutputContext &)
+{
+    return std::make_unique<SummaryOutput>();
+}
+
+std::unique_ptr<Output> makeSummaryJson(const QString &value, const OutputContext &)
+{
+    return std::make_unique<SummaryOutput>(value);
 }
 
 std::unique_ptr<Output> makeMqtt(const QString &value, const OutputContext &context)
@@ -53,6 +64,11 @@ const std::vector<OutputOption> &outputOptions()
          QStringLiteral("at the end, wait this long for a broker that takes nothing (default 10)"), nullptr},
         {QStringLiteral("--ha-discovery"), QString(),
          QStringLiteral("also publish Home Assistant discovery messages"), nullptr},
+        {QStringLiteral("--summary"), QString(),
+         QStringLiteral("at the end, print each quantity's count, min, max, mean and sd on standard error"),
+         makeSummary},
+        {QStringLiteral("--summary-json"), QStringLiteral("FILE"),
+         QStringLiteral("at the end, write the same statistics to FILE as one JSON object"), makeSummaryJson},
         {QStringLiteral("--stdout"), QStringLiteral("FORMAT"),
          QStringLiteral("print rows as text (default), jsonl or influx (line protocol)"), nullptr},
     };

@@ -28,8 +28,14 @@ CREATE TABLE sample (
 
 // Version 2: units that never change (so a database can aggregate across
 // instruments and switch positions), a checksum per row (so damage is
-// reported, not shown as a reading; null for the rows of version 1), and
-// the outbox: how far each network destination has taken the rows.
+// reported, not shown as a reading; null for the rows of version 1), the
+// outbox: how far each network destination has taken the rows, and the
+// run's statistics as views, the same lines as the program's own (see
+// RunStatistics.h). SQLite has no standard deviation: the population's is
+// made from the sums of the numbers and of their squares, one pass over the
+// table per quantity (the program's own way, one number at a time, cannot
+// be written in SQL; the two agree to far more digits than are shown), and
+// is exactly 0 where every number of a line is the same.
 const char *const kUpgradeToV2 = R"sql(
 ALTER TABLE sample ADD COLUMN temperature_c REAL;
 ALTER TABLE sample ADD COLUMN flow_m3_h REAL;
@@ -42,6 +48,32 @@ CREATE TABLE outbox (
   destination TEXT PRIMARY KEY,
   delivered   INTEGER NOT NULL
 );
+CREATE VIEW statistics AS
+WITH line(field, mode, unit, hold, marker, count, min, max, total, squares) AS (
+  SELECT 'value', mode, unit, hold, NULL, count(*), min(value), max(value), sum(value), sum(value * value)
+    FROM sample WHERE value IS NOT NULL GROUP BY mode, unit, hold
+  UNION ALL
+  SELECT 'speed', NULL, 'm/s', hold, NULL, count(*), min(speed), max(speed), sum(speed), sum(speed * speed)
+    FROM sample GROUP BY hold
+  UNION ALL
+  SELECT 'flow_m3_h', NULL, 'm3/h', hold, NULL, count(*), min(flow_m3_h), max(flow_m3_h), sum(flow_m3_h),
+    sum(flow_m3_h * flow_m3_h) FROM sample WHERE flow_m3_h IS NOT NULL GROUP BY hold
+  UNION ALL
+  SELECT 'temperature', NULL, temperature_unit, NULL, marker, count(*), min(temperature), max(temperature),
+    sum(temperature), sum(temperature * temperature) FROM sample GROUP BY temperature_unit, marker
+  UNION ALL
+  SELECT 'rh', NULL, '%RH', NULL, NULL, count(*), min(rh), max(rh), sum(rh), sum(rh * rh)
+    FROM sample HAVING count(*) > 0)
+SELECT field, mode, unit, hold, marker, count, min, max, 1.0 * total / count AS mean,
+  CASE WHEN min = max THEN 0.0 ELSE sqrt(max(0.0, (squares - 1.0 * total * total / count) / count)) END AS sd
+FROM line;
+CREATE VIEW statistics_run AS
+SELECT count(*) AS rows,
+  (SELECT time FROM sample ORDER BY seq LIMIT 1) AS first_time,
+  (SELECT time FROM sample ORDER BY seq DESC LIMIT 1) AS last_time,
+  coalesce(((SELECT unix_ms FROM sample ORDER BY seq DESC LIMIT 1) -
+            (SELECT unix_ms FROM sample ORDER BY seq LIMIT 1)) / 1000.0, 0) AS duration_s
+FROM sample;
 PRAGMA user_version = 2;
 )sql";
 

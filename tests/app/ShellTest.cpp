@@ -124,7 +124,7 @@ TEST(Shell, StatusPaneFollowsTheMenus)
     const struct {
         int menu, item;
         const char *shown;
-    } cases[] = {{0, 7, "Quit the application; prompts to save documents"}, {0, 0, ""}, {0, 2, ""}, {1, 0, ""}};
+    } cases[] = {{0, 7, "Quit the application; prompts to save documents"}, {0, 0, ""}, {0, 2, ""}, {2, 0, ""}};
     for (const auto &c : cases) {
         QMenu *menu = top[c.menu]->menu();
         app.frame().menuBar()->setActiveAction(top[c.menu]); // opens it as a click would
@@ -166,9 +166,11 @@ TEST(Shell, MenusCarryTheirTextsAndCommands)
 {
     CbreezonApp app(noPorts(), 1920);
     const QList<QAction *> top = app.frame().menuBar()->actions();
-    ASSERT_EQ(top.size(), 2);
+    ASSERT_EQ(top.size(), 3);
     EXPECT_EQ(top[0]->text(), QStringLiteral("&File"));
-    EXPECT_EQ(top[1]->text(), QStringLiteral("&Help"));
+    EXPECT_EQ(top[1]->text(), QStringLiteral("&Statistics"));
+    EXPECT_EQ(top[1]->data().toInt(), 32775);
+    EXPECT_EQ(top[2]->text(), QStringLiteral("&Help"));
 
     // With no recent file, the framework's dimmed placeholder stands
     // between the separators.
@@ -188,7 +190,7 @@ TEST(Shell, MenusCarryTheirTextsAndCommands)
     EXPECT_FALSE(file[5]->isEnabled());
     EXPECT_EQ(file[7]->statusTip(), QStringLiteral("Quit the application; prompts to save documents"));
 
-    const QList<QAction *> help = top[1]->menu()->actions();
+    const QList<QAction *> help = top[2]->menu()->actions();
     ASSERT_EQ(help.size(), 1);
     EXPECT_EQ(help[0]->text(), QStringLiteral("HelpTopic"));
     EXPECT_EQ(help[0]->data().toInt(), 32774);
@@ -220,6 +222,7 @@ TEST(Shell, StandardAcceleratorsAreBound)
     EXPECT_EQ(idOf(QKeySequence(Qt::SHIFT | Qt::Key_Insert)), 57637);
     EXPECT_EQ(idOf(QKeySequence(Qt::Key_F6)), 57680);
     EXPECT_EQ(idOf(QKeySequence(Qt::SHIFT | Qt::Key_F6)), 57681);
+    EXPECT_EQ(idOf(QKeySequence(Qt::CTRL | Qt::Key_T)), 32775); // ours: Statistics
 }
 
 TEST(Shell, SplitterHandleCannotBeDragged)

@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "SummaryOutput.h"
+
+#include "PosixFile.h"
+#include "StatisticsText.h"
+
+#include <QFileInfo>
+
+QString SummaryOutput::name() const
+{
+    return path_.isEmpty() ? QStringLiteral("summary") : QStringLiteral("statistics file %1").arg(path_);
+}
+
+ExportResult SummaryOutput::open()
+{
+    if (path_.isEmpty())
+        return ExportResult::success();
+    // Written at the end; a folder that cannot take it is better told now,
+    // while the user is still at the keyboard.
+    const QFileInfo dir(QFileInfo(path_).absolutePath());
+    if (!dir.isDir())
+        return ExportResult::failure(QStringLiteral("No such file or directory"));
+    const QFileInfo file(path_);
+    if (file.isDir())
+        return ExportResult::failure(QStringLiteral("Is a directory"));
+    if (file.exists() ? !file.isWritable() : !dir.isWritable())
+        return ExportResult::failure(QStringLiteral("Permission denied"));
+    return ExportResult::success();
+}
+
+ExportResult SummaryOutput::finish()
+{
+    if (path_.isEmpty()) {
+        tell(QStringLiteral("statistics of %1\n%2").arg(statisticsHeading(stats_), statisticsTable(stats_).chopped(1)));
+        return ExportResult::success();
+    }
+    const QByteArray json = statisticsJson(stats_);
+    return posix_file::replaceFile(path_,
+                                   [&](int fd) { return posix_file::writeAll(fd, json.constData(), std::size_t(json.size())); });
+}
