@@ -67,8 +67,9 @@ std::string MqttLink::topic(MqttMessage::Topic topic) const
     return config_.prefix + (topic == MqttMessage::Status ? "/status" : "/reading");
 }
 
-std::string MqttLink::start()
+std::string MqttLink::start(std::int64_t deliveredSeq)
 {
+    deliveredSeq_ = deliveredSeq;
     static std::once_flag initialised;
     std::call_once(initialised, [] { mosquitto_lib_init(); });
 
@@ -279,8 +280,8 @@ void MqttLink::onDisconnect(mosquitto *, void *self, int rc)
 void MqttLink::onMessage(mosquitto *, void *self, const mosquitto_message *message)
 {
     auto *link = static_cast<MqttLink *>(self);
-    const std::string payload(static_cast<const char *>(message->payload), std::size_t(message->payloadlen));
-    if (std::string(message->topic) != kHaStatusTopic || payload != "online")
+    if (!message->payload || std::string(message->topic) != kHaStatusTopic ||
+        std::string(static_cast<const char *>(message->payload), std::size_t(message->payloadlen)) != "online")
         return;
     // Home Assistant has started and knows nothing of the retained configs
     // it may have missed.

@@ -68,8 +68,9 @@ public:
     // status topic) and starts connecting in the background; the status
     // ("online") is the first message. The reason when the client cannot be
     // set up (a certificate file that cannot be read); a broker that is
-    // away is not an error here.
-    std::string start();
+    // away is not an error here. Readings up to `deliveredSeq` were taken
+    // by the broker before.
+    std::string start(std::int64_t deliveredSeq = -1);
     // Queues a message; it goes out as soon as the broker takes it.
     void publish(MqttMessage message);
     // The retained status: "online", or "offline" while the instrument is

@@ -64,7 +64,7 @@ ExportResult MqttOutput::open()
     }
     link_->noteNewest(last_);
     openedAt_ = std::chrono::steady_clock::now();
-    if (const std::string problem = link_->start(); !problem.empty())
+    if (const std::string problem = link_->start(noted_); !problem.empty())
         return ExportResult::failure(text(problem));
     if (last_ >= next_)
         tell(QStringLiteral("the %1 gets the %2 rows it has not taken yet first").arg(name()).arg(last_ - next_ + 1));

@@ -114,7 +114,8 @@ std::string MqttTls::setUp(const std::string &caFile, const std::string &host)
     SSL_CTX_set_verify(context_, SSL_VERIFY_PEER, verify);
     X509_VERIFY_PARAM *param = SSL_CTX_get0_param(context_);
     unsigned char address[16];
-    const bool isAddress = inet_pton(AF_INET, host.c_str(), address) == 1 || inet_pton(AF_INET6, host.c_str(), address) == 1;
+    const bool isAddress =
+        inet_pton(AF_INET, host.c_str(), address) == 1 || inet_pton(AF_INET6, host.c_str(), address) == 1;
     if ((isAddress ? X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str())
                    : X509_VERIFY_PARAM_set1_host(param, host.c_str(), host.size())) != 1)
         return "the broker's name " + host + " cannot be checked";

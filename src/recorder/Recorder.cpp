@@ -60,9 +60,10 @@ bool Recorder::prepare(const QString &recordedName, const QString &recordedHost)
 {
     context_.port = options_.demo ? QStringLiteral("demo") : options_.port;
     context_.host = carriedHostName(recordedHost.isEmpty() ? QSysInfo::machineHostName() : recordedHost);
-    context_.instrument = options_.settings.contains(QStringLiteral("--name")) ? options_.settings.value(QStringLiteral("--name"))
-                          : !recordedName.isEmpty() ? recordedName
-                                                    : defaultInstrumentName(context_.host, context_.port);
+    const QString name = QStringLiteral("--name");
+    context_.instrument = options_.settings.contains(name) ? options_.settings.value(name)
+                          : !recordedName.isEmpty()        ? recordedName
+                                                           : defaultInstrumentName(context_.host, context_.port);
     context_.periodMs = options_.periodMs;
     context_.settings = options_.settings;
     if (const QString problem = nameProblem(context_.instrument); !problem.isEmpty())

@@ -5,6 +5,7 @@
 // what Home Assistant's discovery sees through mode switches, silence and
 // its own restart.
 #include "Broker.h"
+#include "Certificates.h"
 #include "EventLoop.h"
 #include "Frame.h"
 #include "HaDiscovery.h"
@@ -240,40 +241,6 @@ TEST_F(Mqtt, PasswordsStayOffTheCommandLineAndAWrongOneIsToldOnce)
     }
 }
 
-// A certificate authority and broker certificates made here: one for
-// 127.0.0.1 and one for another name, both signed by the authority, and an
-// authority that signed neither.
-class Certificates {
-public:
-    bool make()
-    {
-        return issue(QStringLiteral("ca"), QStringLiteral("breezon test CA"), {}, false) &&
-               issue(QStringLiteral("other-ca"), QStringLiteral("another CA"), {}, false) &&
-               issue(QStringLiteral("good"), QStringLiteral("127.0.0.1"), QStringLiteral("IP:127.0.0.1"), true) &&
-               issue(QStringLiteral("wrong-name"), QStringLiteral("broker.example"),
-                     QStringLiteral("DNS:broker.example"), true);
-    }
-    QString path(const QString &name) const { return dir_.filePath(name); }
-
-private:
-    bool issue(const QString &name, const QString &subject, const QString &names, bool signedByCa)
-    {
-        QStringList args = {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                            QStringLiteral("ec"), QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"),
-                            QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
-                            QStringLiteral("-keyout"), path(name + QStringLiteral(".key")), QStringLiteral("-out"),
-                            path(name + QStringLiteral(".pem")), QStringLiteral("-subj"), QLatin1Char('/') + QStringLiteral("CN=") + subject};
-        if (signedByCa)
-            args << QStringLiteral("-addext") << QStringLiteral("subjectAltName=") + names << QStringLiteral("-addext")
-                 << QStringLiteral("basicConstraints=critical,CA:FALSE") << QStringLiteral("-CA") << path(QStringLiteral("ca.pem"))
-                 << QStringLiteral("-CAkey") << path(QStringLiteral("ca.key"));
-        QProcess openssl;
-        openssl.start(QStringLiteral("openssl"), args);
-        return openssl.waitForFinished(10000) && openssl.exitCode() == 0;
-    }
-    QTemporaryDir dir_;
-};
-
 // A good certificate delivers; an authority not trusted and a certificate
 // for another name each say which check failed.
 TEST_F(Mqtt, TlsSaysWhichCheckFailed)
@@ -282,7 +249,8 @@ TEST_F(Mqtt, TlsSaysWhichCheckFailed)
     ASSERT_TRUE(certs.make());
     const int goodPort = freePort(), wrongNamePort = freePort();
     QString listeners;
-    for (const auto &[port, cert] : {std::pair{goodPort, QStringLiteral("good")}, {wrongNamePort, QStringLiteral("wrong-name")}})
+    for (const auto &[port, cert] :
+         {std::pair{goodPort, QStringLiteral("good")}, {wrongNamePort, QStringLiteral("wrong-name")}})
         listeners += QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\ncertfile %2\nkeyfile %3\n")
                          .arg(port)
                          .arg(certs.path(cert + QStringLiteral(".pem")), certs.path(cert + QStringLiteral(".key")));

@@ -172,7 +172,8 @@ TEST(MqttUrl, HostPortAndPrefix)
         EXPECT_EQ(config->port, c.port) << c.url;
         EXPECT_EQ(config->prefix, c.prefix) << c.url;
     }
-    EXPECT_EQ(defaultMqttPrefix(QStringLiteral("plant+1 usb-FTDI#1/x")), QStringLiteral("breezon/plant_1_usb-FTDI_1_x"));
+    EXPECT_EQ(defaultMqttPrefix(QStringLiteral("plant+1 usb-FTDI#1/x")),
+              QStringLiteral("breezon/plant_1_usb-FTDI_1_x"));
 }
 
 // No message shows a password, however the URL spells it.
@@ -186,7 +187,8 @@ TEST(MqttUrl, MessagesShowTheUrlWithoutItsPassword)
             << url << " shown as " << shown.toStdString();
         EXPECT_TRUE(shown.contains(QLatin1String("broker"))) << shown.toStdString();
     }
-    EXPECT_EQ(withoutPassword(QStringLiteral("mqtt://broker:1883/site/a")), QStringLiteral("mqtt://broker:1883/site/a"));
+    const QString plain = QStringLiteral("mqtt://broker:1883/site/a");
+    EXPECT_EQ(withoutPassword(plain), plain);
 }
 
 // Each config holds only keys Home Assistant's MQTT sensor documents, in
@@ -234,8 +236,9 @@ TEST(MqttTls, EachRefusedCheckSaysWhichAndAboutWhat)
         int error, depth;
         const char *says;
     } cases[] = {
-        {X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY, 0, "the broker's certificate (CN=broker.example) is signed by "
-                                                          "an unknown authority (CN=Site CA), not one trusted by ca.pem"},
+        {X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY, 0,
+         "the broker's certificate (CN=broker.example) is signed by an unknown authority (CN=Site CA), not one "
+         "trusted by ca.pem"},
         {X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN, 1, "unknown authority"},
         {X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT, 0, "signs itself and is not trusted by ca.pem"},
         {X509_V_ERR_CERT_HAS_EXPIRED, 0, "the broker's certificate (CN=broker.example) expired on 2025-01-31"},

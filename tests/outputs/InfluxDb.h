@@ -67,8 +67,8 @@ public:
     // Writes lines of the line protocol; the HTTP status and InfluxDB's answer.
     std::pair<int, QByteArray> write(const QByteArray &lines)
     {
-        return request(QStringLiteral("/write"), {{QStringLiteral("db"), db_}, {QStringLiteral("precision"), QStringLiteral("ns")}},
-                       lines);
+        return request(QStringLiteral("/write"),
+                       {{QStringLiteral("db"), db_}, {QStringLiteral("precision"), QStringLiteral("ns")}}, lines);
     }
     // The first series of the answer to an InfluxQL query, as JSON.
     QJsonObject query(const QString &q)

@@ -73,7 +73,8 @@ TEST(InfluxDb, EveryRowOfEveryInstrumentIsItsOwnPointWithTheRightTypes)
     const QJsonObject count = db.query(QStringLiteral("SELECT count(seq) FROM breezon"));
     EXPECT_EQ(count["values"][0][1].toInt(), int(names.size() * kinds.size()));
     QSet<QString> stored;
-    for (const QJsonValue v : db.query(QStringLiteral("SHOW TAG VALUES FROM breezon WITH KEY = instrument"))["values"].toArray())
+    const QJsonObject instruments = db.query(QStringLiteral("SHOW TAG VALUES FROM breezon WITH KEY = instrument"));
+    for (const QJsonValue v : instruments["values"].toArray())
         stored.insert(v[1].toString());
     EXPECT_EQ(stored, QSet<QString>(names.begin(), names.end()));
     EXPECT_EQ(db.query(QStringLiteral("SHOW TAG VALUES FROM breezon WITH KEY = host"))["values"][0][1].toString(),
@@ -87,8 +88,8 @@ TEST(InfluxDb, EveryRowOfEveryInstrumentIsItsOwnPointWithTheRightTypes)
 
     // Live readings by a plain WHERE, in one unit whatever the instrument
     // showed: every kind but held and DP/WB rows.
-    const QJsonObject live = db.query(
-        QStringLiteral("SELECT count(temperature_c), min(temperature_c) FROM breezon WHERE hold = 'current' AND marker = ''"));
+    const QJsonObject live = db.query(QStringLiteral(
+        "SELECT count(temperature_c), min(temperature_c) FROM breezon WHERE hold = 'current' AND marker = ''"));
     EXPECT_EQ(live["values"][0][1].toInt(), int(names.size() * 6));
     EXPECT_DOUBLE_EQ(live["values"][0][2].toDouble(), -3.5);
     const QJsonObject flow = db.query(
