@@ -130,8 +130,8 @@ void showReading(const Reading &r, ReadingListModel &model, std::uint32_t msOfDa
     record.time = model.timestamp(row);
     record.reading = model.reading(row);
     QJsonParseError error{};
-    FUZZ_CHECK(QJsonDocument::fromJson(jsonRow(rowFields(record)), &error).isObject() &&
-               error.error == QJsonParseError::NoError);
+    const QByteArray json = jsonRow(rowFields(record), QStringLiteral("fuzz"), QStringLiteral("host"));
+    FUZZ_CHECK(QJsonDocument::fromJson(json, &error).isObject() && error.error == QJsonParseError::NoError);
 }
 
 } // namespace

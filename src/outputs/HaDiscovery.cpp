@@ -5,19 +5,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+
 namespace {
 
-// Home Assistant's names for the flow units the instrument shows.
-QString flowUnit(const QString &unit)
-{
-    if (unit == QLatin1String("CMM"))
-        return QStringLiteral("m³/min");
-    if (unit == QLatin1String("CMS"))
-        return QStringLiteral("m³/s");
-    if (unit == QLatin1String("CFM"))
-        return QStringLiteral("ft³/min");
-    return unit;
-}
+constexpr const char *kSupportUrl = "https://github.com/breezon/breezon";
 
 QString nodeId(const QString &prefix)
 {
@@ -28,58 +20,77 @@ QString nodeId(const QString &prefix)
     return id;
 }
 
-} // namespace
-
-QString discoveryKey(const RowFields &row)
+// The field of a live row; an empty text (which Home Assistant ignores for
+// a numeric sensor, keeping its state) for a held or DP/WB row, or where
+// the row has no such value.
+QString liveValue(const QString &field)
 {
-    return row.mode == QLatin1String("flow") ? QStringLiteral("flow ") + row.unit + QLatin1Char(' ') + row.temperatureUnit
-                                             : QStringLiteral("speed ") + row.temperatureUnit;
+    return QStringLiteral("{% if value_json.hold == 'current' and value_json.marker is none and "
+                          "value_json.%1 is not none %}{{ value_json.%1 }}{% endif %}")
+        .arg(field);
 }
 
-std::vector<DiscoveryMessage> haDiscovery(const RowFields &row, const QString &prefix, const QString &instrument)
+struct Sensor {
+    const char *object, *name, *field, *unit, *deviceClass;
+    bool flowOnly;
+};
+
+// Units Home Assistant accepts for each device class, in fields that keep
+// them whatever the instrument shows.
+constexpr Sensor kSensors[] = {
+    {"speed", "Air speed", "speed", "m/s", "wind_speed", false},
+    {"flow", "Air flow", "flow_m3_h", "m³/h", "volume_flow_rate", true},
+    {"temperature", "Temperature", "temperature_c", "°C", "temperature", false},
+    {"humidity", "Relative humidity", "rh", "%", "humidity", false},
+};
+
+} // namespace
+
+int haExpireAfterS(int periodMs)
 {
-    const QString node = nodeId(prefix);
+    return std::max(60, 3 * ((periodMs + 999) / 1000));
+}
+
+std::vector<DiscoveryMessage> haDiscovery(const HaDevice &d)
+{
+    const QString node = nodeId(d.prefix);
     const QJsonObject device{{QStringLiteral("identifiers"), QJsonArray{node}},
-                             {QStringLiteral("name"), QStringLiteral("breezon %1").arg(instrument)},
-                             {QStringLiteral("manufacturer"), QStringLiteral("breezon")},
-                             {QStringLiteral("model"), QStringLiteral("anemometer")}};
-    auto config = [&](const QString &object, const QString &name, const QString &field, const QString &unit,
-                      const QString &deviceClass) {
-        QJsonObject o{{QStringLiteral("name"), name},
-                      {QStringLiteral("unique_id"), node + QLatin1Char('_') + object},
-                      {QStringLiteral("state_topic"), prefix + QStringLiteral("/reading")},
-                      {QStringLiteral("value_template"), QStringLiteral("{{ value_json.%1 }}").arg(field)},
-                      {QStringLiteral("unit_of_measurement"), unit},
-                      {QStringLiteral("state_class"), QStringLiteral("measurement")},
-                      {QStringLiteral("availability_topic"), prefix + QStringLiteral("/status")},
-                      {QStringLiteral("payload_available"), QStringLiteral("online")},
-                      {QStringLiteral("payload_not_available"), QStringLiteral("offline")},
-                      {QStringLiteral("device"), device}};
-        if (!deviceClass.isEmpty())
-            o.insert(QStringLiteral("device_class"), deviceClass);
-        return DiscoveryMessage{QStringLiteral("homeassistant/sensor/%1/%2/config").arg(node, object),
-                                QJsonDocument(o).toJson(QJsonDocument::Compact)};
-    };
-    auto removed = [&](const QString &object) {
-        return DiscoveryMessage{QStringLiteral("homeassistant/sensor/%1/%2/config").arg(node, object), {}};
-    };
+                             {QStringLiteral("name"), d.instrument},
+                             {QStringLiteral("model"), QStringLiteral("anemometer")},
+                             {QStringLiteral("sw_version"), QStringLiteral(BREEZON_VERSION)}};
+    const QJsonObject origin{{QStringLiteral("name"), QStringLiteral("breezon-record")},
+                             {QStringLiteral("sw_version"), QStringLiteral(BREEZON_VERSION)},
+                             {QStringLiteral("support_url"), QLatin1String(kSupportUrl)}};
+    const QString readings = d.prefix + QStringLiteral("/reading");
+    const QJsonObject status{{QStringLiteral("topic"), d.prefix + QStringLiteral("/status")},
+                             {QStringLiteral("payload_available"), QStringLiteral("online")},
+                             {QStringLiteral("payload_not_available"), QStringLiteral("offline")}};
+    const QJsonObject measuringFlow{
+        {QStringLiteral("topic"), readings},
+        {QStringLiteral("value_template"),
+         QStringLiteral("{{ 'online' if value_json.mode == 'flow' else 'offline' }}")},
+        {QStringLiteral("payload_available"), QStringLiteral("online")},
+        {QStringLiteral("payload_not_available"), QStringLiteral("offline")}};
 
     std::vector<DiscoveryMessage> messages;
-    if (row.mode == QLatin1String("flow")) {
-        messages.push_back(removed(QStringLiteral("speed")));
-        messages.push_back(config(QStringLiteral("flow"), QStringLiteral("Air flow"), QStringLiteral("value"),
-                                  flowUnit(row.unit), {}));
-    } else {
-        // The instrument measures the speed in every mode.
-        messages.push_back(removed(QStringLiteral("flow")));
-        messages.push_back(config(QStringLiteral("speed"), QStringLiteral("Air speed"), QStringLiteral("speed"),
-                                  QStringLiteral("m/s"), QStringLiteral("wind_speed")));
+    for (const Sensor &s : kSensors) {
+        const QString object = QLatin1String(s.object);
+        const QJsonObject config{
+            {QStringLiteral("name"), QString::fromUtf8(s.name)},
+            {QStringLiteral("unique_id"), node + QLatin1Char('_') + object},
+            {QStringLiteral("state_topic"), readings},
+            {QStringLiteral("value_template"), liveValue(QLatin1String(s.field))},
+            {QStringLiteral("unit_of_measurement"), QString::fromUtf8(s.unit)},
+            {QStringLiteral("device_class"), QLatin1String(s.deviceClass)},
+            {QStringLiteral("state_class"), QStringLiteral("measurement")},
+            {QStringLiteral("expire_after"), haExpireAfterS(d.periodMs)},
+            {QStringLiteral("availability"), s.flowOnly ? QJsonArray{status, measuringFlow} : QJsonArray{status}},
+            {QStringLiteral("availability_mode"), QStringLiteral("all")},
+            {QStringLiteral("qos"), 1},
+            {QStringLiteral("device"), device},
+            {QStringLiteral("origin"), origin}};
+        messages.push_back({QStringLiteral("homeassistant/sensor/%1/%2/config").arg(node, object),
+                            QJsonDocument(config).toJson(QJsonDocument::Compact)});
     }
-    messages.push_back(config(QStringLiteral("temperature"), QStringLiteral("Temperature"),
-                              QStringLiteral("temperature"),
-                              row.temperatureUnit == QLatin1String("F") ? QStringLiteral("°F") : QStringLiteral("°C"),
-                              QStringLiteral("temperature")));
-    messages.push_back(config(QStringLiteral("humidity"), QStringLiteral("Relative humidity"), QStringLiteral("rh"),
-                              QStringLiteral("%"), QStringLiteral("humidity")));
     return messages;
 }

@@ -3,18 +3,6 @@
 
 namespace {
 
-// Tag keys and values escape commas, equals signs and spaces.
-QByteArray tagText(const QString &text)
-{
-    QByteArray out;
-    for (const char c : text.toUtf8()) {
-        if (c == ',' || c == '=' || c == ' ' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out;
-}
-
 void addTag(QByteArray &line, const char *key, const QString &value)
 {
     if (value.isEmpty())
@@ -22,10 +10,10 @@ void addTag(QByteArray &line, const char *key, const QString &value)
     line += ',';
     line += key;
     line += '=';
-    line += tagText(value);
+    line += influxTag(value);
 }
 
-void addField(QByteArray &line, bool &first, const char *key, const QByteArray &value)
+void addField(QByteArray &line, bool &first, const char *key, const QString &value)
 {
     if (value.isEmpty())
         return;
@@ -33,27 +21,41 @@ void addField(QByteArray &line, bool &first, const char *key, const QByteArray &
     first = false;
     line += key;
     line += '=';
-    line += value;
+    line += value.toLatin1();
 }
 
 } // namespace
 
-QByteArray influxRow(const RowFields &f, const QString &instrument)
+QByteArray influxTag(const QString &text)
+{
+    QByteArray out;
+    for (const char c : text.toUtf8()) {
+        if (c == ',' || c == '=' || c == ' ')
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+QByteArray influxRow(const RowFields &f, const QString &instrument, const QString &host)
 {
     QByteArray line = "breezon";
     addTag(line, "instrument", instrument);
+    addTag(line, "host", host);
     addTag(line, "mode", f.mode);
     addTag(line, "unit", f.unit);
     addTag(line, "temperature_unit", f.temperatureUnit);
     addTag(line, "marker", f.marker);
     addTag(line, "hold", f.hold);
     bool first = true;
-    addField(line, first, "speed", f.speed.toLatin1());
-    addField(line, first, "rh", f.rh.toLatin1());
-    addField(line, first, "temperature", f.temperature.toLatin1());
-    addField(line, first, "value", f.value.toLatin1());
-    addField(line, first, "area", f.area.toLatin1());
-    addField(line, first, "seq", QByteArray::number(f.seq) + 'i');
+    addField(line, first, "speed", f.speed);
+    addField(line, first, "rh", f.rh);
+    addField(line, first, "temperature", f.temperature);
+    addField(line, first, "value", f.value);
+    addField(line, first, "area", f.area);
+    addField(line, first, "temperature_c", f.temperatureC);
+    addField(line, first, "flow_m3_h", f.flowM3h);
+    addField(line, first, "seq", QString::number(f.seq) + QLatin1Char('i'));
     line += ' ';
     line += QByteArray::number(qint64(f.unixMs) * 1000000);
     return line;

@@ -55,9 +55,11 @@ private:
 
 } // namespace
 
-QByteArray jsonRow(const RowFields &f)
+QByteArray jsonRow(const RowFields &f, const QString &instrument, const QString &host)
 {
     return Writer()
+        .text("instrument", instrument)
+        .text("host", host)
         .number("seq", QString::number(f.seq))
         .text("time", f.time)
         .number("unix_ms", QString::number(f.unixMs))
@@ -71,6 +73,8 @@ QByteArray jsonRow(const RowFields &f)
         .text("hold", f.hold)
         .number("speed", f.speed)
         .number("area", f.area)
+        .number("temperature_c", f.temperatureC)
+        .number("flow_m3_h", f.flowM3h)
         .text("frame", f.frame)
         .done();
 }

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where and how the MQTT output publishes: the broker's address from
-// `--mqtt URL`, the topic prefix, the user name, the password (from the
-// environment or a file: never from the command line, where every user of
-// the machine can read it), the certificate authority for TLS.
+// `--mqtt URL`, the topic prefix, the user name, the password (from a file,
+// the environment or the service's credential: never from the command line,
+// where every user of the machine can read it), the certificate authority
+// for TLS.
 //
 // Plain standard strings: the network side (MqttLink) knows no Qt.
 
@@ -17,6 +18,8 @@
 inline constexpr int kMqttPort = 1883;
 inline constexpr int kMqttsPort = 8883;
 inline constexpr const char *kPasswordVariable = "BREEZON_MQTT_PASSWORD";
+// The service's credential (LoadCredential=) in $CREDENTIALS_DIRECTORY.
+inline constexpr const char *kPasswordCredential = "mqtt-password";
 
 struct MqttConfig {
     bool tls = false;
@@ -36,9 +39,13 @@ struct MqttConfig {
 std::optional<MqttConfig> parseMqttUrl(const QString &url, const QString &defaultPrefix, QString *why);
 
 // The whole configuration of `--mqtt URL` with the options that go with it
-// (OutputContext::settings) and the password from BREEZON_MQTT_PASSWORD or
-// --mqtt-password-file. The reason when something is wrong.
+// (OutputContext::settings) and the password: --mqtt-password-file, else
+// BREEZON_MQTT_PASSWORD, else (with --mqtt-user) the credential
+// kPasswordCredential. The reason when something is wrong.
 std::optional<MqttConfig> mqttConfig(const QString &url, const OutputContext &context, QString *why);
 
-// "breezon/HOSTNAME/PORTNAME", with characters that topics reserve replaced.
-QString defaultMqttPrefix(const QString &hostName, const QString &instrument);
+// "breezon/NAME", with characters that topics reserve replaced.
+QString defaultMqttPrefix(const QString &instrument);
+
+// `url` as messages show it: without a user or password.
+QString withoutPassword(const QString &url);

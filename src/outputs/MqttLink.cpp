@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MqttLink.h"
 
+#include "HaDiscovery.h"
+
 #include <mosquitto.h>
 
 #include <algorithm>
@@ -9,8 +11,6 @@
 #include <thread>
 
 namespace {
-
-constexpr const char *kCaPath = "/etc/ssl/certs"; // Debian's store of trusted authorities
 
 // libmosquitto's texts end in a full stop; ours go on after them.
 std::string withoutStop(std::string text)
@@ -25,6 +25,26 @@ std::string errorText(int rc)
     return rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno)) : withoutStop(mosquitto_strerror(rc));
 }
 
+// Why a connection ended; `error` is errno as the failure left it.
+std::string lostBecause(int rc, int error)
+{
+    switch (rc) {
+    case MOSQ_ERR_CONN_LOST:
+        return "the broker closed it";
+    case MOSQ_ERR_KEEPALIVE:
+        return "the broker stopped answering (nothing for " + std::to_string(MqttLink::kKeepAliveS * 3 / 2) + " s)";
+    case MOSQ_ERR_ERRNO:
+        return error ? std::string(std::strerror(error)) : std::string("the network failed");
+    case MOSQ_ERR_PROTOCOL:
+    case MOSQ_ERR_MALFORMED_PACKET:
+        return "the broker sent what MQTT does not allow";
+    case MOSQ_ERR_TLS:
+        return "a TLS error";
+    default:
+        return withoutStop(mosquitto_strerror(rc)) + " (libmosquitto error " + std::to_string(rc) + ")";
+    }
+}
+
 } // namespace
 
 MqttLink::MqttLink(MqttConfig config) : config_(std::move(config)) {}
@@ -37,13 +57,19 @@ MqttLink::~MqttLink()
         mosquitto_destroy(client_);
 }
 
+void MqttLink::setAnnouncements(std::vector<MqttMessage> messages)
+{
+    announcements_ = std::move(messages);
+}
+
 std::string MqttLink::topic(MqttMessage::Topic topic) const
 {
     return config_.prefix + (topic == MqttMessage::Status ? "/status" : "/reading");
 }
 
-std::string MqttLink::start()
+std::string MqttLink::start(std::int64_t deliveredSeq)
 {
+    deliveredSeq_ = deliveredSeq;
     static std::once_flag initialised;
     std::call_once(initialised, [] { mosquitto_lib_init(); });
 
@@ -72,15 +98,16 @@ std::string MqttLink::start()
     if (const int rc = mosquitto_will_set(client_, status.c_str(), 7, "offline", 1, true); rc != MOSQ_ERR_SUCCESS)
         return "the MQTT status topic " + status + " cannot be used: " + errorText(rc);
     if (config_.tls) {
-        const int rc = config_.caFile.empty()
-                           ? mosquitto_tls_set(client_, nullptr, kCaPath, nullptr, nullptr, nullptr)
-                           : mosquitto_tls_set(client_, config_.caFile.c_str(), nullptr, nullptr, nullptr, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS)
-            return config_.caFile.empty() ? "the system's certificate store " + std::string(kCaPath) + " cannot be used"
-                                          : "the certificate file " + config_.caFile + " cannot be read";
+        tls_ = std::make_unique<MqttTls>();
+        if (std::string why = tls_->setUp(config_.caFile, config_.host); !why.empty())
+            return why;
+        // Our context as it is: libmosquitto's defaults would replace its check.
+        mosquitto_int_option(client_, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0);
+        if (const int rc = mosquitto_void_option(client_, MOSQ_OPT_SSL_CTX, tls_->context()); rc != MOSQ_ERR_SUCCESS)
+            return "TLS cannot be used: " + errorText(rc);
     }
-
-    queue_.push_back({MqttMessage::Status, true, {}, "online"});
+    if (!announcements_.empty())
+        mosquitto_message_callback_set(client_, onMessage);
     if (const int rc = mosquitto_loop_start(client_); rc != MOSQ_ERR_SUCCESS)
         return "the MQTT network thread cannot start: " + errorText(rc);
     loopStarted_ = true;
@@ -108,6 +135,29 @@ void MqttLink::publish(MqttMessage message)
     std::lock_guard lock(mutex_);
     queue_.push_back(std::move(message));
     pumpLocked();
+}
+
+void MqttLink::setStatus(const std::string &status)
+{
+    std::lock_guard lock(mutex_);
+    if (status == status_)
+        return;
+    status_ = status;
+    queue_.push_back({MqttMessage::Status, true, {}, status_});
+    pumpLocked();
+}
+
+void MqttLink::noteNewest(std::int64_t seq)
+{
+    std::lock_guard lock(mutex_);
+    newest_ = std::max(newest_, seq);
+}
+
+void MqttLink::announceLocked()
+{
+    queue_.push_front({MqttMessage::Status, true, {}, status_});
+    for (auto it = announcements_.rbegin(); it != announcements_.rend(); ++it)
+        queue_.push_front(*it);
 }
 
 void MqttLink::pumpLocked()
@@ -181,6 +231,7 @@ MqttLink::State MqttLink::state() const
     s.waiting = queue_.size() + inFlight_.size();
     s.delivered = delivered_;
     s.deliveredSeq = deliveredSeq_;
+    s.waitingAtConnect = waitingAtConnect_;
     return s;
 }
 
@@ -199,8 +250,12 @@ void MqttLink::onConnect(mosquitto *, void *self, int rc)
     link->refused_ = false;
     link->problem_.clear();
     link->lastError_.clear();
-    if (link->connections_++ > 0)
-        link->queue_.push_front({MqttMessage::Status, true, {}, "online"}); // a restarted broker may have lost it
+    ++link->connections_;
+    link->waitingAtConnect_ = std::max<std::int64_t>(0, link->newest_ - link->deliveredSeq_);
+    // A restarted broker may have lost them; a clean session its subscriptions.
+    link->announceLocked();
+    if (!link->announcements_.empty())
+        mosquitto_subscribe(link->client_, nullptr, kHaStatusTopic, 1);
     // Messages libmosquitto still holds are sent again once this callback
     // returns; new ones wait for the first acknowledgement so as not to
     // overtake them.
@@ -210,15 +265,29 @@ void MqttLink::onConnect(mosquitto *, void *self, int rc)
 
 void MqttLink::onDisconnect(mosquitto *, void *self, int rc)
 {
+    const int error = errno;
     auto *link = static_cast<MqttLink *>(self);
     std::lock_guard lock(link->mutex_);
+    const bool wasConnected = link->connected_;
     link->connected_ = false;
     link->resumed_ = false;
     if (rc != 0 && !link->stopping_ && !link->refused_)
         link->problem_ = !link->lastError_.empty() ? link->lastError_
-                         : rc == MOSQ_ERR_CONN_LOST ? std::string("the connection was lost")
-                         : link->connections_ > 0   ? "the connection was lost: " + errorText(rc)
-                                                  : errorText(rc);
+                         : wasConnected            ? "the connection was lost: " + lostBecause(rc, error)
+                                                   : lostBecause(rc, error);
+}
+
+void MqttLink::onMessage(mosquitto *, void *self, const mosquitto_message *message)
+{
+    auto *link = static_cast<MqttLink *>(self);
+    if (!message->payload || std::string(message->topic) != kHaStatusTopic ||
+        std::string(static_cast<const char *>(message->payload), std::size_t(message->payloadlen)) != "online")
+        return;
+    // Home Assistant has started and knows nothing of the retained configs
+    // it may have missed.
+    std::lock_guard lock(link->mutex_);
+    link->announceLocked();
+    link->pumpLocked();
 }
 
 void MqttLink::onPublish(mosquitto *, void *self, int mid)
@@ -250,7 +319,13 @@ void MqttLink::onLog(mosquitto *, void *self, int level, const char *text)
     // A certificate the client does not trust is the broker's refusal too:
     // it will not change by trying again soon.
     if (link->lastError_.find("OpenSSL") != std::string::npos) {
+        // OpenSSL's own lines follow our check's finding; they say less.
+        const std::string check = link->tls_ ? link->tls_->takeFailure() : std::string();
+        if (!check.empty())
+            link->problem_ = "TLS: " + check;
+        else if (link->problem_.rfind("TLS: ", 0) != 0)
+            link->problem_ = "TLS: " + link->lastError_;
         link->refused_ = true;
-        link->problem_ = "TLS: " + link->lastError_;
+        link->lastError_ = link->problem_;
     }
 }

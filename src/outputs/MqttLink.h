@@ -14,19 +14,27 @@
 // row's number; the link tells the last one up to which every reading has
 // been acknowledged.
 //
+// What a consumer needs to know before the readings (the status, Home
+// Assistant's configs) is sent first at every connection, since a broker
+// restarted without persistence has forgotten it, and again when Home
+// Assistant says it has started.
+//
 // libmosquitto's callbacks run on its thread and only record what happened
 // in plain data under one mutex; the owner asks with state() and reports.
 // No Qt here.
 
 #include "MqttConfig.h"
+#include "MqttTls.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 struct MqttMessage {
     enum Topic : std::uint8_t { Reading, Status, Discovery };
@@ -51,14 +59,26 @@ public:
     MqttLink(const MqttLink &) = delete;
     MqttLink &operator=(const MqttLink &) = delete;
 
+    // Retained messages sent before everything else at every connection
+    // and on Home Assistant's birth message (its discovery configs); call
+    // before start().
+    void setAnnouncements(std::vector<MqttMessage> messages);
+
     // Sets the client up (credentials, TLS, the Last Will "offline" on the
-    // status topic) and starts connecting in the background; "online" is
-    // the first message. The reason when the client cannot be set up (a
-    // certificate file that cannot be read); a broker that is away is not
-    // an error here.
-    std::string start();
+    // status topic) and starts connecting in the background; the status
+    // ("online") is the first message. The reason when the client cannot be
+    // set up (a certificate file that cannot be read); a broker that is
+    // away is not an error here. Readings up to `deliveredSeq` were taken
+    // by the broker before.
+    std::string start(std::int64_t deliveredSeq = -1);
     // Queues a message; it goes out as soon as the broker takes it.
     void publish(MqttMessage message);
+    // The retained status: "online", or "offline" while the instrument is
+    // silent. Sent now and at every connection.
+    void setStatus(const std::string &status);
+    // The newest reading the owner has, sent or not: what a reconnection
+    // finds waiting is counted from it.
+    void noteNewest(std::int64_t seq);
 
     // Queues "offline", waits for the queue to drain while the broker takes
     // messages (at most `patience` without progress, `limit` in all), then
@@ -74,6 +94,7 @@ public:
         std::size_t waiting = 0;     // queued here or handed over and not acknowledged
         std::uint64_t delivered = 0; // acknowledged by the broker
         std::int64_t deliveredSeq = -1; // every reading up to this row acknowledged (-1: none yet)
+        std::int64_t waitingAtConnect = 0; // readings not yet acknowledged when the last connection was made
     };
     State state() const;
 
@@ -84,6 +105,10 @@ private:
     static void onDisconnect(mosquitto *, void *self, int rc);
     static void onPublish(mosquitto *, void *self, int mid);
     static void onLog(mosquitto *, void *self, int level, const char *text);
+    static void onMessage(mosquitto *, void *self, const mosquitto_message *message);
+
+    // The announcements and the status, first in the queue; mutex held.
+    void announceLocked();
 
     // Hands messages to libmosquitto while the window allows; mutex held.
     void pumpLocked();
@@ -95,7 +120,9 @@ private:
     void connectFirst();
 
     const MqttConfig config_;
+    std::unique_ptr<MqttTls> tls_; // outlives client_, whose handshakes call it
     mosquitto *client_ = nullptr;
+    std::vector<MqttMessage> announcements_;
     bool loopStarted_ = false;
     std::thread connector_;
     std::condition_variable stopRequested_;
@@ -110,6 +137,9 @@ private:
     std::deque<MqttMessage> queue_;
     std::deque<InFlight> inFlight_; // handed to libmosquitto, in order
     std::int64_t deliveredSeq_ = -1;
+    std::int64_t newest_ = -1;
+    std::int64_t waitingAtConnect_ = 0;
+    std::string status_ = "online";
     bool connected_ = false;
     bool resumed_ = false;     // new messages may go out on this connection
     bool stopping_ = false;

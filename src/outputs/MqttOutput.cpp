@@ -26,7 +26,7 @@ MqttOutput::~MqttOutput() = default;
 QString MqttOutput::name() const
 {
     return config_ ? QStringLiteral("MQTT broker %1").arg(text(config_->address()))
-                   : QStringLiteral("MQTT broker %1").arg(url_);
+                   : QStringLiteral("MQTT broker %1").arg(withoutPassword(url_));
 }
 
 ExportResult MqttOutput::open()
@@ -55,8 +55,16 @@ ExportResult MqttOutput::open()
     next_ = noted_ + 1;
     last_ = outbox_.lastSeq();
     link_ = std::make_unique<MqttLink>(*config_);
+    if (config_->haDiscovery) {
+        std::vector<MqttMessage> configs;
+        for (const DiscoveryMessage &m :
+             haDiscovery({text(config_->prefix), context_.instrument, context_.periodMs}))
+            configs.push_back({MqttMessage::Discovery, true, m.topic.toStdString(), m.payload.toStdString()});
+        link_->setAnnouncements(std::move(configs));
+    }
+    link_->noteNewest(last_);
     openedAt_ = std::chrono::steady_clock::now();
-    if (const std::string problem = link_->start(); !problem.empty())
+    if (const std::string problem = link_->start(noted_); !problem.empty())
         return ExportResult::failure(text(problem));
     if (last_ >= next_)
         tell(QStringLiteral("the %1 gets the %2 rows it has not taken yet first").arg(name()).arg(last_ - next_ + 1));
@@ -66,13 +74,8 @@ ExportResult MqttOutput::open()
 
 void MqttOutput::publish(const RowRecord &row)
 {
-    const RowFields fields = rowFields(row);
-    if (config_->haDiscovery && discoveryKey(fields) != discoveryKey_) {
-        discoveryKey_ = discoveryKey(fields);
-        for (const DiscoveryMessage &m : haDiscovery(fields, text(config_->prefix), context_.instrument))
-            link_->publish({MqttMessage::Discovery, true, m.topic.toStdString(), m.payload.toStdString()});
-    }
-    link_->publish({MqttMessage::Reading, false, {}, jsonRow(fields).toStdString(), row.seq});
+    link_->publish({MqttMessage::Reading, false, {},
+                    jsonRow(rowFields(row), context_.instrument, context_.host).toStdString(), row.seq});
 }
 
 // Hands rows to the link in order while few wait in memory: the fresh row
@@ -103,6 +106,7 @@ void MqttOutput::pump(const RowRecord *fresh)
 void MqttOutput::add(const RowRecord &row)
 {
     last_ = std::max<std::int64_t>(last_, row.seq);
+    link_->noteNewest(last_);
     if (row.seq < next_)
         return; // taken by the broker before (a recording sent again)
     pump(&row);
@@ -119,6 +123,12 @@ void MqttOutput::tick()
     report();
 }
 
+void MqttOutput::instrumentSilent(bool silent)
+{
+    if (link_)
+        link_->setStatus(silent ? "offline" : "online");
+}
+
 void MqttOutput::noteDelivered()
 {
     const std::int64_t delivered = link_->state().deliveredSeq;
@@ -131,11 +141,11 @@ void MqttOutput::noteDelivered()
 void MqttOutput::report()
 {
     const MqttLink::State s = link_->state();
-    const std::int64_t waiting = std::max<std::int64_t>(0, last_ - std::max(noted_, s.deliveredSeq));
     if (s.connected) {
         if (toldAway_ || failing()) {
-            const QString back =
-                QStringLiteral("the %1 takes the rows again (%2 rows waiting)").arg(name()).arg(waiting);
+            const QString back = QStringLiteral("the %1 takes the rows again (%2 rows waited for it)")
+                                     .arg(name())
+                                     .arg(s.waitingAtConnect);
             failing() ? recovered(back) : tell(back);
         }
         toldAway_ = false;
@@ -167,6 +177,7 @@ ExportResult MqttOutput::finish()
     while (link_->state().deliveredSeq < last_) {
         pump(nullptr);
         noteDelivered();
+        report(); // a broker back meanwhile is told
         const std::int64_t now = link_->state().deliveredSeq;
         if (now != seen) {
             seen = now;

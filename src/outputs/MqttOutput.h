@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // `--mqtt URL`: every row published to an MQTT broker as one JSON object on
-// PREFIX/reading (QoS 1), "online"/"offline" retained on PREFIX/status (and
-// "offline" as the Last Will, so a dead recorder shows as offline), and with
-// `--ha-discovery` Home Assistant's discovery messages.
+// PREFIX/reading (QoS 1); retained on PREFIX/status "online", or "offline"
+// while the instrument is silent, when the run ends and as the Last Will (so
+// a dead recorder shows as offline); with `--ha-discovery` Home Assistant's
+// discovery configs.
 //
 // The run's recording file is the outbox: it keeps how far the broker has
 // acknowledged the rows, and the rows not yet acknowledged are read back
@@ -43,6 +44,7 @@ public:
     void add(const RowRecord &row) override;
     ExportResult finish() override;
     void tick() override;
+    void instrumentSilent(bool silent) override;
     bool needsRecording() const override { return true; }
 
 private:
@@ -62,7 +64,6 @@ private:
     std::int64_t noted_ = -1;
     std::chrono::seconds wait_ = kDefaultWait;
     std::chrono::steady_clock::time_point openedAt_;
-    QString discoveryKey_;
     bool toldAway_ = false;
     std::string toldProblem_;
 };

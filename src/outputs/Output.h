@@ -39,7 +39,8 @@ public:
 struct OutputContext {
     Spine *spine = nullptr;           // the run's recording file; null without one
     QString port;                     // the instrument's device path
-    QString instrument;               // the instrument's name (--name)
+    QString instrument;               // the instrument's name (--name; InstrumentName.h)
+    QString host;                     // this machine's name, as outputs carry it
     int periodMs = 1000;
     bool conversion = false;          // the rows come from a recording (--from), not a port
     QHash<QString, QString> settings; // options that configure an output, by flag ("--mqtt-user")
@@ -74,6 +75,10 @@ public:
     // The run never started (the port could not be opened): removes what
     // open() created, and leaves what was there before as it was.
     virtual void discard() {}
+    // The instrument has sent nothing for longer than the no-data limit
+    // (true), or sends again (false), for outputs that tell whether the
+    // instrument is there (the broker's status).
+    virtual void instrumentSilent(bool /*silent*/) {}
     // True for an output made from the run's recording file (the
     // spreadsheet, the network's outbox): a run without one cannot have it.
     virtual bool needsRecording() const { return false; }

@@ -4,22 +4,16 @@
 #include "InfluxRow.h"
 #include "JsonRow.h"
 
-#include <QFileInfo>
-
-std::optional<StdoutOutput::LineFormat> stdoutFormat(const QString &name, const QString &instrument)
+std::optional<StdoutOutput::LineFormat> stdoutFormat(const QString &name, const QString &instrument,
+                                                     const QString &host)
 {
     if (name.isEmpty() || name == QLatin1String("text"))
         return StdoutOutput::LineFormat(StdoutOutput::textLine);
     if (name == QLatin1String("jsonl"))
-        return StdoutOutput::LineFormat([](const RowRecord &row) { return jsonRow(rowFields(row)); });
+        return StdoutOutput::LineFormat(
+            [instrument, host](const RowRecord &row) { return jsonRow(rowFields(row), instrument, host); });
     if (name == QLatin1String("influx"))
         return StdoutOutput::LineFormat(
-            [instrument](const RowRecord &row) { return influxRow(rowFields(row), instrument); });
+            [instrument, host](const RowRecord &row) { return influxRow(rowFields(row), instrument, host); });
     return std::nullopt;
-}
-
-QString instrumentName(const QString &port)
-{
-    const QString name = QFileInfo(port).fileName();
-    return name.isEmpty() ? QStringLiteral("demo") : name;
 }

@@ -11,9 +11,6 @@
 inline constexpr const char *kStdoutFormats = "text, jsonl or influx";
 
 // The line format named `name` (empty: text); none for an unknown name.
-// `instrument` names the series of the line protocol.
-std::optional<StdoutOutput::LineFormat> stdoutFormat(const QString &name, const QString &instrument);
-
-// What names an instrument in topics and series: the port's file name
-// ("ttyUSB0", or the /dev/serial/by-id/ name), "demo" for the simulated one.
-QString instrumentName(const QString &port);
+// `instrument` and `host` name the rows of jsonl and influx.
+std::optional<StdoutOutput::LineFormat> stdoutFormat(const QString &name, const QString &instrument,
+                                                     const QString &host);

@@ -51,7 +51,9 @@ const std::vector<OutputOption> &outputOptions()
         {QStringLiteral("--no-journal"), QString(),
          QStringLiteral("keep no recording file (then no --xls and no --mqtt)"), nullptr},
         {QStringLiteral("--name"), QStringLiteral("NAME"),
-         QStringLiteral("the instrument's name in every output (default: the port's)"), nullptr},
+         QStringLiteral("the instrument's name in every output (default: HOST-PORT, this machine's name and "
+                        "the port's)"),
+         nullptr},
         {QStringLiteral("--mqtt"), QStringLiteral("URL"),
          QStringLiteral("publish each row to an MQTT broker: mqtt[s]://HOST[:PORT][/PREFIX]"), makeMqtt},
         {QStringLiteral("--mqtt-user"), QStringLiteral("NAME"),

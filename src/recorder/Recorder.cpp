@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Recorder.h"
 
+#include "InstrumentName.h"
 #include "RecordingFolder.h"
 #include "Simulator.h"
 #include "StdoutFormats.h"
@@ -53,14 +54,21 @@ bool Recorder::usage(const QString &text)
 }
 
 // What every run knows before its outputs are made: the instrument's name
-// and the run's context.
-void Recorder::prepare()
+// (a recording's own, `recordedName`, when one is read) and the run's
+// context. False (a usage error) for a name no output can carry.
+bool Recorder::prepare(const QString &recordedName, const QString &recordedHost)
 {
     context_.port = options_.demo ? QStringLiteral("demo") : options_.port;
-    const QString name = options_.settings.value(QStringLiteral("--name"));
-    context_.instrument = name.isEmpty() ? instrumentName(context_.port) : name;
+    context_.host = carriedHostName(recordedHost.isEmpty() ? QSysInfo::machineHostName() : recordedHost);
+    const QString name = QStringLiteral("--name");
+    context_.instrument = options_.settings.contains(name) ? options_.settings.value(name)
+                          : !recordedName.isEmpty()        ? recordedName
+                                                           : defaultInstrumentName(context_.host, context_.port);
     context_.periodMs = options_.periodMs;
     context_.settings = options_.settings;
+    if (const QString problem = nameProblem(context_.instrument); !problem.isEmpty())
+        return usage(problem);
+    return true;
 }
 
 // The outputs of the table, once the context has its spine; standard output
@@ -68,7 +76,7 @@ void Recorder::prepare()
 bool Recorder::makeOutputs()
 {
     const QString format = options_.settings.value(QStringLiteral("--stdout"));
-    const auto line = stdoutFormat(format, context_.instrument);
+    const auto line = stdoutFormat(format, context_.instrument, context_.host);
     if (!line)
         return usage(QStringLiteral("--stdout takes %1, not '%2'").arg(QLatin1String(kStdoutFormats), format));
     for (const RecorderOptions::OutputChoice &choice : options_.outputs)
@@ -104,7 +112,8 @@ bool Recorder::startLive()
 {
     const bool journal = !options_.settings.contains(QStringLiteral("--no-journal"));
     QString spinePath = options_.settings.value(QStringLiteral("--breezon"));
-    prepare();
+    if (!prepare())
+        return false;
     // The recording file is the spine: without --breezon, the instrument's
     // own recording in the recordings folder, continued at every start, so
     // the numbering, the spreadsheet and the outbox go on across restarts.

@@ -55,7 +55,7 @@ private:
     void say(const QString &text);
     void outputFailed(const QString &text);
     bool usage(const QString &text);
-    void prepare();
+    bool prepare(const QString &recordedName = {}, const QString &recordedHost = {});
     bool makeOutputs();
     bool openOutputs();
     void onRow();

@@ -2,6 +2,7 @@
 #include "RecorderOptions.h"
 
 #include "CommandLine.h"
+#include "OptionsFile.h"
 #include "OutputOptions.h"
 
 #include <QCommandLineParser>
@@ -34,6 +35,9 @@ const std::vector<OptionRow> &runOptions()
         {QStringLiteral("--rows"), QStringLiteral("N"), QStringLiteral("stop after N rows (at most 2147483647)")},
         {QStringLiteral("--seconds"), QStringLiteral("S"),
          QStringLiteral("stop after S seconds (at most 3155760000, a century)")},
+        {QStringLiteral("--options-file"), QStringLiteral("FILE"),
+         QStringLiteral("take more options from FILE, one a line: '--csv duct 7.csv' (the service's "
+                        "/etc/breezon/NAME.conf)")},
     };
     return table;
 }
@@ -104,12 +108,16 @@ std::optional<int> parsePeriod(const QString &text)
     return seconds * 1000;
 }
 
-RecorderArgs parseRecorderArgs(const QStringList &args)
+RecorderArgs parseRecorderArgs(const QStringList &given)
 {
+    QString why;
+    const std::optional<QStringList> args = withOptionsFiles(given, &why);
+    if (!args)
+        return usageError(why);
     const std::vector<OptionRow> rows = recorderOptions();
     QCommandLineParser parser;
     addOptions(parser, rows);
-    if (const QString error = parseOptions(parser, rows, args); !error.isEmpty())
+    if (const QString error = parseOptions(parser, rows, *args); !error.isEmpty())
         return usageError(error);
     RecorderArgs r;
     r.help = parser.isSet(QStringLiteral("help"));

@@ -17,6 +17,10 @@ Session::Session(SampleStore &store, QObject *parent) : QObject(parent), store_(
     connect(silenceTimer_, &QTimer::timeout, this, [this] {
         emit note(silence_.warn(port_));
         armSilence();
+        // Sinks hear of it only once a row is overdue: with a period longer
+        // than the limit, the wait between two rows is no silence.
+        if (std::chrono::steady_clock::now() - lastRowAt_ > std::chrono::milliseconds(periodMs_))
+            tellSilent(true);
     });
     // Outputs that work in the background report and catch up from here,
     // also between runs (a journal that catches up after STOP says so).
@@ -90,7 +94,9 @@ Acquisition::StartResult Session::start(const QString &port, int periodMs, QStri
         port_ = port;
         periodMs_ = periodMs;
         silence_ = NoDataWatch(noDataAfter);
+        lastRowAt_ = std::chrono::steady_clock::now();
         armSilence();
+        tellSilent(false);
     }
     return result;
 }
@@ -114,6 +120,15 @@ void Session::armSilence()
     silenceTimer_->start(std::min(silence_.untilNext(), std::chrono::milliseconds(std::chrono::hours(24))));
 }
 
+void Session::tellSilent(bool silent)
+{
+    if (silent == silent_)
+        return;
+    silent_ = silent;
+    for (Output *sink : sinks_)
+        sink->instrumentSilent(silent);
+}
+
 void Session::handOver()
 {
     RowRecord row;
@@ -123,7 +138,9 @@ void Session::handOver()
     row.seq = int(nextSeq_++);
     acquisition_.clearPending();
     silence_.restart();
+    lastRowAt_ = std::chrono::steady_clock::now();
     armSilence();
+    tellSilent(false);
     deliver(row);
 }
 

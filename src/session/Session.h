@@ -96,6 +96,9 @@ signals:
 private:
     void deliver(const RowRecord &row);
     void armSilence();
+    // Tells the sinks once when the instrument falls silent and once when it
+    // sends again.
+    void tellSilent(bool silent);
 
     SampleStore &store_;
     Acquisition acquisition_;
@@ -107,5 +110,7 @@ private:
     int periodMs_ = 1000;
     NoDataWatch silence_;
     QTimer *silenceTimer_ = nullptr;
+    bool silent_ = false;
+    std::chrono::steady_clock::time_point lastRowAt_;
     QTimer *ticker_ = nullptr;
 };

@@ -4,9 +4,11 @@
 // subscriber (mosquitto_sub) that collects what it receives.
 //
 // The broker has two listeners: one open to anyone, one that wants the user
-// kUser with kPassword. It keeps its state on disk, so a subscriber's
-// session (QoS 1, not clean) outlives a restart, as a production broker's
-// does; a row published while the subscriber reconnects is then kept for it.
+// kUser with kPassword, and whatever more a test gives it. It keeps its
+// state on disk, saved every second, so a subscriber's session (QoS 1, not
+// clean) outlives a restart, even one after SIGKILL, as a production
+// broker's does; a row published while the subscriber reconnects is then
+// kept for it.
 
 #include <QByteArray>
 #include <QDir>
@@ -16,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -61,7 +64,8 @@ public:
     const int port = freePort();
     const int securePort = freePort(); // the listener that wants a password
 
-    Broker()
+    // `listeners`: more of mosquitto.conf, for listeners of a test's own.
+    explicit Broker(const QString &listeners = {})
     {
         QProcess passwd;
         passwd.start(QStringLiteral("mosquitto_passwd"),
@@ -74,17 +78,19 @@ public:
                                   "user root\n" // as root, do not drop to a user that cannot read this folder
                                   "persistence true\n"
                                   "persistence_location %1/\n"
+                                  "autosave_interval 1\n"
                                   "log_dest stderr\n"
                                   "listener %2 127.0.0.1\n"
                                   "allow_anonymous true\n"
                                   "listener %3 127.0.0.1\n"
                                   "allow_anonymous false\n"
                                   "password_file %4\n")
-                       .arg(dir_.path())
-                       .arg(port)
-                       .arg(securePort)
-                       .arg(dir_.filePath(QStringLiteral("passwords")))
-                       .toUtf8());
+                           .arg(dir_.path())
+                           .arg(port)
+                           .arg(securePort)
+                           .arg(dir_.filePath(QStringLiteral("passwords")))
+                           .toUtf8() +
+                   listeners.toUtf8());
     }
     ~Broker() { stop(); }
 
@@ -111,7 +117,24 @@ public:
             process_.kill();
         process_.waitForFinished(10000);
     }
+    // Frozen (SIGSTOP): connections stay open, nothing is read or answered.
+    void freeze() { ::kill(pid_t(process_.processId()), SIGSTOP); }
+    // Gone at once, with what it had not saved (SIGKILL).
+    void kill()
+    {
+        process_.kill();
+        process_.waitForFinished(10000);
+    }
     QByteArray log() { return process_.readAll(); }
+    // Publishes as another client would (Home Assistant's birth message).
+    bool publish(const QString &topic, const QString &payload) const
+    {
+        QProcess pub;
+        pub.start(QStringLiteral("mosquitto_pub"), {QStringLiteral("-p"), QString::number(port), QStringLiteral("-t"),
+                                                    topic, QStringLiteral("-m"), payload, QStringLiteral("-q"),
+                                                    QStringLiteral("1")});
+        return pub.waitForFinished(10000) && pub.exitCode() == 0;
+    }
     QString url(const QString &prefix, bool secure = false) const
     {
         return QStringLiteral("mqtt://127.0.0.1:%1/%2").arg(secure ? securePort : port).arg(prefix);
@@ -137,27 +160,29 @@ private:
 // constructed: the broker's probe has come back.
 class Subscriber {
 public:
-    Subscriber(const Broker &broker, const QString &topic)
+    Subscriber(const Broker &broker, const QStringList &topics)
     {
         static int count = 0;
-        process_.start(QStringLiteral("mosquitto_sub"),
-                       {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                        QString::number(broker.port), QStringLiteral("-t"), topic, QStringLiteral("-t"),
-                        QString::fromLatin1(kProbeTopic), QStringLiteral("-q"), QStringLiteral("1"),
-                        QStringLiteral("-c"), QStringLiteral("-i"),
-                        QStringLiteral("breezon-test-%1-%2").arg(::getpid()).arg(++count), QStringLiteral("-v")});
+        QStringList args = {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                            QString::number(broker.port), QStringLiteral("-t"), QString::fromLatin1(kProbeTopic),
+                            QStringLiteral("-q"), QStringLiteral("1"), QStringLiteral("-c"), QStringLiteral("-i"),
+                            QStringLiteral("breezon-test-%1-%2").arg(::getpid()).arg(++count), QStringLiteral("-v")};
+        for (const QString &topic : topics)
+            args << QStringLiteral("-t") << topic;
+        process_.start(QStringLiteral("mosquitto_sub"), args);
         until(kProbeTopic + ' ', 10000);
     }
+    Subscriber(const Broker &broker, const QString &topic) : Subscriber(broker, QStringList{topic}) {}
     ~Subscriber()
     {
         process_.kill();
         process_.waitForFinished(5000);
     }
     // Every message so far but the probes, waiting up to `ms` until one
-    // contains `last`.
-    QList<QByteArray> until(const QByteArray &last, int ms = 20000)
+    // contains `last` (`times` times).
+    QList<QByteArray> until(const QByteArray &last, int ms = 20000, int times = 1)
     {
-        for (int waited = 0; !received_.contains(last) && waited < ms; waited += 100) {
+        for (int waited = 0; received_.count(last) < times && waited < ms; waited += 100) {
             process_.waitForReadyRead(100);
             received_ += process_.readAllStandardOutput();
         }

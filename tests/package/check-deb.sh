@@ -2,10 +2,11 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from a finished build tree, unpacks it into a
 # scratch root and checks what a user gets: the programs, the desktop entry,
-# the icon, the documentation, declared dependencies, the command lines, and
-# a headless recording that runs; and that Debian's own checkers (lintian,
-# with its informational tags, desktop-file-validate, appstreamcli, man)
-# have nothing to say about it.
+# the icon, the documentation, declared dependencies, the command lines, a
+# headless recording that runs from an options file as the service reads
+# it, the service's hardening and the maintainer scripts; and that Debian's
+# own checkers (lintian, with its informational tags, desktop-file-validate,
+# appstreamcli, man, systemd-analyze) have nothing to say about it.
 set -euo pipefail
 build=$1
 src=$2
@@ -112,9 +113,20 @@ said=$("${noDisplay[@]}" "$root/usr/bin/breezon" 2>&1) || status=$?
 [ "$status" -eq 1 ] && [ -n "$said" ] && [ "$(wc -l <<<"$said")" -eq 1 ] \
   || { echo "breezon without a display ends $status with:"; printf '%s\n' "$said"; exit 1; }
 
-out=$("$root/usr/bin/breezon-record" --demo --period 0.5 --rows 3 --breezon "$work/run.breezon")
+# Options as the service reads them from /etc/breezon/NAME.conf: a value
+# with spaces needs no quoting.
+cat >"$work/duct 7.conf" <<EOF
+# duct 7, second floor
+--demo
+--period 0.5
+--rows 3
+--csv $work/duct 7.csv
+--breezon $work/run.breezon
+EOF
+out=$("$root/usr/bin/breezon-record" --options-file "$work/duct 7.conf")
 lines=$(printf '%s\n' "$out" | grep -c .)
 [ "$lines" -eq 3 ] || { echo "expected 3 rows, got: $out"; exit 1; }
+[ "$(wc -l <"$work/duct 7.csv")" -eq 4 ] || { echo "the options file's --csv did not make 'duct 7.csv'"; exit 1; }
 printf '%s\n' "$out"
 # The recording file is known by its content as well as by its name.
 mkdir -p "$work/mime/packages"
@@ -126,4 +138,40 @@ for f in run.breezon run.db; do
   type=$(XDG_DATA_HOME="$work" XDG_DATA_DIRS="$work" gio info -a standard::content-type "$work/$f" | sed -n 's/^ *standard::content-type: //p')
   [ "$type" = application/x-breezon-recording ] || { echo "$f is taken for $type"; exit 1; }
 done
+# The service: its options file, its credential, and how exposed systemd
+# rates it (0 is best, 10 worst; 4.0 at most here), with nothing in the
+# unit that systemd ignores.
+unit=$root/usr/lib/systemd/system/breezon-record@.service
+grep -q '^ExecStart=breezon-record --options-file /etc/breezon/%i.conf$' "$unit"
+grep -q '^LoadCredential=mqtt-password:/etc/breezon/mqtt-password$' "$unit"
+systemd-analyze security --offline=true "$unit" >"$work/security.log" 2>"$work/security.err" \
+  || { cat "$work/security.log" "$work/security.err"; exit 1; }
+[ ! -s "$work/security.err" ] || { echo "systemd-analyze on the unit:"; cat "$work/security.err"; exit 1; }
+score=$(sed -n 's/^→ Overall exposure level for .*: \([0-9.]*\) .*/\1/p' "$work/security.log")
+awk -v s="$score" 'BEGIN { exit !(s != "" && s <= 4.0) }' \
+  || { echo "systemd-analyze security rates the service ${score:-?}, above 4.0:"; cat "$work/security.log"; exit 1; }
+echo "systemd-analyze security: $score"
+
+# The maintainer scripts, as dpkg runs them into a scratch root (chrootless,
+# with DPKG_ROOT): removal takes the links of the instances an administrator
+# enabled and keeps /etc/breezon, purge takes /etc/breezon too, and nothing
+# of the package is left.
+sys=$work/sys
+mkdir -p "$sys/var/lib/dpkg/info" "$sys/var/lib/dpkg/updates" "$sys/var/lib/dpkg/triggers"
+touch "$sys/var/lib/dpkg/status" "$sys/var/lib/dpkg/available"
+dpkg=(dpkg --root="$sys" --force-script-chrootless --force-depends --log=/dev/null)
+"${dpkg[@]}" -i "$deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; exit 1; }
+wants=$sys/etc/systemd/system/multi-user.target.wants
+mkdir -p "$sys/etc/breezon" "$wants"
+echo '--demo' >"$sys/etc/breezon/duct7.conf"
+ln -s /lib/systemd/system/breezon-record@.service "$wants/breezon-record@duct7.service"
+ln -s /usr/lib/systemd/system/breezon-record@.service "$wants/breezon-record@duct8.service"
+ln -s /lib/systemd/system/ssh.service "$wants/ssh.service"
+left() { find "$sys" -path "$sys/var/lib/dpkg" -prune -o ! -type d -print | sort; }
+"${dpkg[@]}" -r breezon >>"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; exit 1; }
+[ "$(left)" = "$sys/etc/breezon/duct7.conf
+$wants/ssh.service" ] || { echo "left after removal:"; left; exit 1; }
+"${dpkg[@]}" -P breezon >>"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; exit 1; }
+[ "$(left)" = "$wants/ssh.service" ] || { echo "left after purge:"; left; exit 1; }
+echo "maintainer scripts: removal leaves /etc/breezon and no instance link, purge leaves nothing"
 echo "package ok"

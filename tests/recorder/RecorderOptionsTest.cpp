@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The recorder's command line.
+#include "OptionsFile.h"
 #include "RecorderOptions.h"
+
+#include <QTemporaryFile>
 
 #include <gtest/gtest.h>
 
@@ -95,6 +98,46 @@ TEST(RecorderOptions, UsageErrorsSayWhat)
     EXPECT_TRUE(parse({"--demo", "--help"}).help);
     EXPECT_TRUE(parse({"-h"}).help);
     EXPECT_TRUE(parse({"--version"}).version);
+}
+
+// The service's /etc/breezon/NAME.conf: a value is the rest of its line,
+// spaces and all.
+TEST(RecorderOptions, AnOptionsFileTakesOneOptionALineWithSpacesInValues)
+{
+    const struct {
+        const char *text;
+        QStringList words;
+        const char *error; // a word of the reason, or null
+    } cases[] = {
+        {"# duct 7\n\n--csv duct 7.csv  \r\n\t--name  a b\n--ha-discovery\n--txt=x y.txt\n",
+         {"--csv", "duct 7.csv", "--name", "a b", "--ha-discovery", "--txt=x y.txt"}, nullptr},
+        {"--demo\nport /dev/x\n", {}, "conf line 2: 'port /dev/x' is not an option"},
+        {"BREEZON_OPTIONS=--demo\n", {}, "old form"},
+        {"--options-file other.conf\n", {}, "cannot name another"},
+    };
+    for (const auto &c : cases) {
+        QString why;
+        const auto words = optionsFromText(QString::fromUtf8(c.text), QStringLiteral("conf"), &why);
+        if (c.error) {
+            EXPECT_FALSE(words) << c.text;
+            EXPECT_TRUE(why.contains(QLatin1String(c.error))) << why.toStdString();
+        } else {
+            ASSERT_TRUE(words) << why.toStdString();
+            EXPECT_EQ(*words, c.words);
+        }
+    }
+
+    // Where --options-file stands, later options winning.
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    file.write("--demo\n--csv duct 7.csv\n--rows 5\n");
+    file.flush();
+    const RecorderArgs a = parseRecorderArgs({QStringLiteral("--options-file"), file.fileName(), QStringLiteral("--rows"),
+                                              QStringLiteral("3")});
+    ASSERT_TRUE(a.options) << a.error.toStdString();
+    EXPECT_EQ(a.options->output(QStringLiteral("--csv")), QStringLiteral("duct 7.csv"));
+    EXPECT_EQ(a.options->rows, 3);
+    EXPECT_TRUE(parse({"--options-file", "/nonexistent/x.conf"}).error.contains(QLatin1String("/nonexistent/x.conf")));
 }
 
 TEST(RecorderOptions, UsageFitsEightyColumnsAndNamesEveryOption)

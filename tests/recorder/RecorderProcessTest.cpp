@@ -59,6 +59,10 @@ TEST(RecorderProcess, ExitStatusSaysWhatFailed)
     EXPECT_TRUE(usage.err.endsWith("\nTry 'breezon-record --help'.\n")) << usage.err.toStdString();
     EXPECT_EQ(usage.err.count('\n'), 2) << usage.err.toStdString();
     EXPECT_EQ(runToEnd({QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("61")}).exitCode, 2);
+    // A name no output can carry, before any file is made.
+    ProcessRun name = runToEnd({QStringLiteral("--demo"), QStringLiteral("--name"), QStringLiteral("duct\\")});
+    EXPECT_EQ(name.exitCode, 2);
+    EXPECT_TRUE(name.err.startsWith("breezon-record: the name 'duct\\' has a backslash")) << name.err.toStdString();
 
     ProcessRun help = runToEnd({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);

@@ -60,7 +60,8 @@ TEST(RecorderRecording, FromARecordingMakesTheLiveRunsFilesAgain)
     live.start(kProgram, {QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.5"),
                           QStringLiteral("--rows"), QStringLiteral("4"), QStringLiteral("--breezon"),
                           path("live.breezon"), QStringLiteral("--txt"), path("live.txt"), QStringLiteral("--csv"),
-                          path("live.csv")});
+                          path("live.csv"), QStringLiteral("--stdout"), QStringLiteral("jsonl"), QStringLiteral("--name"),
+                          QStringLiteral("duct 7")});
     ASSERT_TRUE(live.waitForFinished(30000));
     ASSERT_EQ(live.exitCode(), 0) << live.readAllStandardError().toStdString();
     const QByteArray printed = live.readAllStandardOutput();
@@ -68,10 +69,11 @@ TEST(RecorderRecording, FromARecordingMakesTheLiveRunsFilesAgain)
     QProcess again;
     again.start(kProgram, {QStringLiteral("--from"), path("live.breezon"), QStringLiteral("--txt"), path("again.txt"),
                            QStringLiteral("--csv"), path("again.csv"), QStringLiteral("--xls"), path("again.xlsx"),
-                           QStringLiteral("--breezon"), path("copy.breezon")});
+                           QStringLiteral("--breezon"), path("copy.breezon"), QStringLiteral("--stdout"),
+                           QStringLiteral("jsonl")});
     ASSERT_TRUE(again.waitForFinished(30000));
     ASSERT_EQ(again.exitCode(), 0) << again.readAllStandardError().toStdString();
-    EXPECT_EQ(again.readAllStandardOutput(), printed);
+    EXPECT_EQ(again.readAllStandardOutput(), printed); // the recorded instrument's name and host too
     EXPECT_EQ(readAll(path("again.txt")), readAll(path("live.txt")));
     EXPECT_EQ(readAll(path("again.csv")), readAll(path("live.csv")));
     EXPECT_TRUE(readAll(path("again.xlsx")).startsWith("PK"));

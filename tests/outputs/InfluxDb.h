@@ -1,0 +1,120 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// A real InfluxDB 1.x (Debian's influxdb) for the tests, on 127.0.0.1 on
+// free ports, with its files in a folder of its own, and its HTTP API:
+// lines written as a client writes them, queries answered as JSON.
+
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QFile>
+#include <QUrl>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+class InfluxDb {
+public:
+    static bool installed() { return !QStandardPaths::findExecutable(QStringLiteral("influxd")).isEmpty(); }
+
+    ~InfluxDb()
+    {
+        process_.terminate();
+        if (!process_.waitForFinished(10000))
+            process_.kill();
+    }
+
+    // Starts the server and makes the database `db`; its log when it fails.
+    bool start(const QString &db, QByteArray *log)
+    {
+        db_ = db;
+        httpPort_ = freePort();
+        QFile conf(dir_.filePath(QStringLiteral("influxdb.conf")));
+        conf.open(QIODevice::WriteOnly);
+        conf.write(QStringLiteral("reporting-disabled = true\n"
+                                  "bind-address = \"127.0.0.1:%1\"\n"
+                                  "[meta]\n  dir = \"%2/meta\"\n"
+                                  "[data]\n  dir = \"%2/data\"\n  wal-dir = \"%2/wal\"\n  query-log-enabled = false\n"
+                                  "[monitor]\n  store-enabled = false\n"
+                                  "[http]\n  bind-address = \"127.0.0.1:%3\"\n  log-enabled = false\n"
+                                  "[continuous_queries]\n  enabled = false\n"
+                                  "[logging]\n  level = \"error\"\n")
+                       .arg(freePort())
+                       .arg(dir_.path())
+                       .arg(httpPort_)
+                       .toUtf8());
+        conf.close();
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.start(QStringLiteral("influxd"), {QStringLiteral("run"), QStringLiteral("-config"), conf.fileName()});
+        for (int i = 0; i < 200; ++i) {
+            if (request(QStringLiteral("/ping"), {}, {}, true).first == 204)
+                return request(QStringLiteral("/query"), {}, "q=CREATE DATABASE " + db.toUtf8()).first == 200;
+            if (process_.state() == QProcess::NotRunning)
+                break;
+            QThread::msleep(50);
+        }
+        *log = process_.readAll();
+        return false;
+    }
+
+    // Writes lines of the line protocol; the HTTP status and InfluxDB's answer.
+    std::pair<int, QByteArray> write(const QByteArray &lines)
+    {
+        return request(QStringLiteral("/write"),
+                       {{QStringLiteral("db"), db_}, {QStringLiteral("precision"), QStringLiteral("ns")}}, lines);
+    }
+    // The first series of the answer to an InfluxQL query, as JSON.
+    QJsonObject query(const QString &q)
+    {
+        const auto [status, body] =
+            request(QStringLiteral("/query"), {{QStringLiteral("db"), db_}, {QStringLiteral("q"), q}}, {}, true);
+        return QJsonDocument::fromJson(body)["results"][0]["series"][0].toObject();
+    }
+
+private:
+    static int freePort()
+    {
+        const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        const bool ok = ::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
+                        ::getsockname(s, reinterpret_cast<sockaddr *>(&a), &size) == 0;
+        ::close(s);
+        return ok ? ntohs(a.sin_port) : -1;
+    }
+
+    std::pair<int, QByteArray> request(const QString &path, const QList<std::pair<QString, QString>> &items,
+                                       const QByteArray &body, bool get = false)
+    {
+        QByteArray query;
+        for (const auto &[key, value] : items)
+            query += (query.isEmpty() ? "" : "&") + key.toUtf8() + '=' + QUrl::toPercentEncoding(value);
+        QUrl url(QStringLiteral("http://127.0.0.1:%1%2").arg(httpPort_).arg(path));
+        url.setQuery(QString::fromLatin1(query));
+        QNetworkRequest request(url);
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/x-www-form-urlencoded"));
+        QNetworkReply *reply = get ? network_.get(request) : network_.post(request, body);
+        QEventLoop loop;
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        const QByteArray answer = reply->readAll();
+        reply->deleteLater();
+        return {status, answer};
+    }
+
+    QTemporaryDir dir_;
+    QProcess process_;
+    QNetworkAccessManager network_;
+    QString db_;
+    int httpPort_ = -1;
+};
