@@ -128,7 +128,11 @@ bool CbreezonApp::openRecording(const QString &path)
     // as live rows do; the store keeps the newest, as the ring does while
     // recording.
     wave.session().replay(reader);
-    frame_->journal().continueWith(path);
+    // START goes on in the recording, unless it is damaged: rows written
+    // after the damage would hide it, so they go into a new one.
+    const bool sound = reader.damagedRows() == 0 && reader.error().isEmpty();
+    if (sound)
+        frame_->journal().continueWith(path);
     addRecent(path);
 
     QString text = QStringLiteral("Opened %1: %2 rows").arg(path).arg(frame_->list().itemCount());
@@ -138,6 +142,8 @@ bool CbreezonApp::openRecording(const QString &path)
                     .arg(reader.firstDamaged());
     if (!reader.error().isEmpty())
         text += QStringLiteral("; the rest cannot be read: %1").arg(reader.error());
+    if (!sound)
+        text += QStringLiteral("; START records into a new file");
     if (reader.damagedRows() > 0 || !reader.error().isEmpty())
         dialogs().message(frame_.get(), QStringLiteral("error"), text, MessageIcon::Error);
     if (unwritten > 0)
