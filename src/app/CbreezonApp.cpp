@@ -137,8 +137,9 @@ bool CbreezonApp::openRecording(const QString &path)
 
     QString text = QStringLiteral("Opened %1: %2 rows").arg(path).arg(frame_->list().itemCount());
     if (reader.damagedRows() > 0)
-        text += QStringLiteral("; %1 damaged rows were left out, the first is row %2")
+        text += QStringLiteral("; %1 damaged %2 left out, the first is row %3")
                     .arg(reader.damagedRows())
+                    .arg(reader.damagedRows() == 1 ? QStringLiteral("row was") : QStringLiteral("rows were"))
                     .arg(reader.firstDamaged());
     if (!reader.error().isEmpty())
         text += QStringLiteral("; the rest cannot be read: %1").arg(reader.error());

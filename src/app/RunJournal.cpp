@@ -5,7 +5,10 @@
 #include "RecordingFolder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <unistd.h>
 
 RunJournal::RunJournal(std::function<OutputContext()> context, QObject *parent)
     : QObject(parent), context_(std::move(context))
@@ -35,15 +38,22 @@ void RunJournal::add(const RowRecord &row)
     if (folder_.isEmpty())
         return;
     if (!output_) {
-        // A reopened recording that another breezon has begun to write
-        // since is left to it: the run goes on in a recording of its own.
-        const QString busy = !path_.isEmpty() && posix_file::inUseByAnother(path_) ? path_ : QString();
-        if (path_.isEmpty() || !busy.isEmpty()) {
+        // A reopened recording that cannot be written here (another breezon
+        // has begun to write it, or the user may only read it) is left as
+        // it is: the run goes on in a recording of its own.
+        QString left;
+        if (!path_.isEmpty() && posix_file::inUseByAnother(path_))
+            left = posix_file::inUseText();
+        else if (!path_.isEmpty() && (::access(QFile::encodeName(path_).constData(), W_OK) != 0 ||
+                                      ::access(QFile::encodeName(QFileInfo(path_).path()).constData(), W_OK) != 0))
+            left = QStringLiteral("read-only");
+        const QString reopened = path_;
+        if (path_.isEmpty() || !left.isEmpty()) {
             path_ = newPath(row.time);
             emit begun(path_);
         }
-        if (!busy.isEmpty())
-            emit note(QStringLiteral("%1 is in use by another breezon: this run goes on in %2").arg(busy, path_));
+        if (!left.isEmpty())
+            emit note(QStringLiteral("%1 is %2: this run goes on in %3").arg(reopened, left, path_));
         output_ = std::make_unique<RecordingFileOutput>(path_, context_ ? context_() : OutputContext{},
                                                         RecordingFileOutput::Mode::Background);
         output_->setNote([this](const QString &text, bool) { emit note(text); });

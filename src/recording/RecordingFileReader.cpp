@@ -98,8 +98,16 @@ std::int64_t RecordingFileReader::rowsIn(const QString &path)
 
 void RecordingFileReader::seek(std::int64_t seq, std::int64_t last)
 {
+    const std::int64_t end = last < 0 ? last_ : last;
+    // To the very next row, as a publisher asks, a few rows at a time: the
+    // piece read goes on.
+    if (at_ < piece_.size() && piece_[at_].seq == seq && end >= end_) {
+        exhausted_ = exhausted_ && end == end_;
+        end_ = end;
+        return;
+    }
     from_ = seq;
-    end_ = last < 0 ? last_ : last;
+    end_ = end;
     piece_.clear();
     at_ = 0;
     exhausted_ = false;
