@@ -74,16 +74,20 @@ std::string causeOf(sqlite3 *db, int rc)
 {
     const std::string said = lastError(db);
     const int error = db ? sqlite3_system_errno(db) : 0;
+    // Through a pointer: a short literal made into a string inline is split
+    // into pieces that lintian's spelling check misreads ("anothe").
+    const char *cause = nullptr;
     switch (rc & 0xFF) {
-    case SQLITE_NOTADB: return "not a breezon recording (not an SQLite database)";
+    case SQLITE_NOTADB: cause = "not a breezon recording (not an SQLite database)"; break;
     case SQLITE_CORRUPT: return "damaged (" + said + ")";
     case SQLITE_BUSY:
-    case SQLITE_LOCKED: return "locked by another program";
+    case SQLITE_LOCKED: cause = "locked by another program"; break;
     case SQLITE_READONLY: return "read-only (" + said + ")";
     case SQLITE_CANTOPEN:
-    case SQLITE_IOERR: return error ? std::strerror(error) : said;
-    default: return said;
+    case SQLITE_IOERR: cause = error ? std::strerror(error) : nullptr; break;
+    default: break;
     }
+    return cause ? std::string(cause) : said;
 }
 
 std::string whyNotOurs(sqlite3 *db, int *versionOut, bool *fresh)
