@@ -9,6 +9,7 @@
 #include "StatisticsWindow.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -117,6 +118,7 @@ CMainFrame::CMainFrame(std::function<void(int)> onCommand, const QList<PortEntry
     wave_->session().setSpine(&journal_);
     connect(wave_, &Cwave::recordingReset, &journal_, &RunJournal::endRecording);
     connect(&journal_, &RunJournal::note, this, &CMainFrame::setStatusText);
+    closeGuard_ = new CloseGuard(*this, journal_);
     setAcceptDrops(true);
 
     if (QScreen *screen = QGuiApplication::primaryScreen())
@@ -265,6 +267,17 @@ void CMainFrame::showLockKeys()
     const bool on[] = {keys.caps, keys.num, keys.scroll};
     for (int i = 0; i < lockIndicators_.size(); ++i)
         lockIndicators_[i]->setEnabled(on[i]);
+}
+
+void CMainFrame::closeEvent(QCloseEvent *event)
+{
+    // The run ends with the window: no new row while the user is asked.
+    if (journal_.unwritten().rows > 0 && wave_->isRunning())
+        wave_->startStop();
+    if (closeGuard_->mayClose())
+        event->accept();
+    else
+        event->ignore();
 }
 
 bool CMainFrame::event(QEvent *event)

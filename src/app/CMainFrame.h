@@ -3,6 +3,7 @@
 // The main window: fixed size, centred, a status bar, the menus and the two
 // fixed panes. It owns the sample store for its whole life.
 
+#include "CloseGuard.h"
 #include "PortDiscovery.h"
 #include "RecentFiles.h"
 #include "RunJournal.h"
@@ -61,6 +62,8 @@ public:
 protected:
     // Menu prompts go to the first pane, not over it.
     bool event(QEvent *event) override;
+    // Rows that wait for the journal are not dropped in silence.
+    void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
@@ -88,4 +91,5 @@ private:
     // Declared after the store and destroyed before it; the panes are gone
     // first (the destructor deletes them), so no row comes any more.
     RunJournal journal_;
+    CloseGuard *closeGuard_ = nullptr;
 };

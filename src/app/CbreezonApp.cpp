@@ -130,16 +130,23 @@ bool CbreezonApp::openRecording(const QString &path)
     // as live rows do; the store keeps the newest, as the ring does while
     // recording.
     wave.session().replay(reader);
-    frame_->journal().continueWith(path);
+    // START goes on in the recording, unless it is damaged: rows written
+    // after the damage would hide it, so they go into a new one.
+    const bool sound = reader.damagedRows() == 0 && reader.error().isEmpty();
+    if (sound)
+        frame_->journal().continueWith(path);
     addRecent(path);
 
     QString text = QStringLiteral("Opened %1: %2 rows").arg(path).arg(frame_->list().itemCount());
     if (reader.damagedRows() > 0)
-        text += QStringLiteral("; %1 damaged rows were left out, the first is row %2")
+        text += QStringLiteral("; %1 damaged %2 left out, the first is row %3")
                     .arg(reader.damagedRows())
+                    .arg(reader.damagedRows() == 1 ? QStringLiteral("row was") : QStringLiteral("rows were"))
                     .arg(reader.firstDamaged());
     if (!reader.error().isEmpty())
         text += QStringLiteral("; the rest cannot be read: %1").arg(reader.error());
+    if (!sound)
+        text += QStringLiteral("; START records into a new file");
     if (reader.damagedRows() > 0 || !reader.error().isEmpty())
         dialogs().message(frame_.get(), QStringLiteral("error"), text, MessageIcon::Error);
     if (unwritten > 0)

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RunJournal.h"
 
+#include "PosixFile.h"
 #include "RecordingFolder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <unistd.h>
 
 RunJournal::RunJournal(std::function<OutputContext()> context, QObject *parent)
     : QObject(parent), context_(std::move(context))
@@ -34,10 +38,22 @@ void RunJournal::add(const RowRecord &row)
     if (folder_.isEmpty())
         return;
     if (!output_) {
-        if (path_.isEmpty()) {
+        // A reopened recording that cannot be written here (another breezon
+        // has begun to write it, or the user may only read it) is left as
+        // it is: the run goes on in a recording of its own.
+        QString left;
+        if (!path_.isEmpty() && posix_file::inUseByAnother(path_))
+            left = posix_file::inUseText();
+        else if (!path_.isEmpty() && (::access(QFile::encodeName(path_).constData(), W_OK) != 0 ||
+                                      ::access(QFile::encodeName(QFileInfo(path_).path()).constData(), W_OK) != 0))
+            left = QStringLiteral("read-only");
+        const QString reopened = path_;
+        if (path_.isEmpty() || !left.isEmpty()) {
             path_ = newPath(row.time);
             emit begun(path_);
         }
+        if (!left.isEmpty())
+            emit note(QStringLiteral("%1 is %2: this run goes on in %3").arg(reopened, left, path_));
         output_ = std::make_unique<RecordingFileOutput>(path_, context_ ? context_() : OutputContext{},
                                                         RecordingFileOutput::Mode::Background);
         output_->setNote([this](const QString &text, bool) { emit note(text); });
@@ -63,6 +79,48 @@ int RunJournal::settle()
         output_.reset();
     }
     return lost;
+}
+
+std::vector<RecordingFileOutput *> RunJournal::writers() const
+{
+    std::vector<RecordingFileOutput *> all;
+    if (output_)
+        all.push_back(output_.get());
+    for (const auto &ended : ended_)
+        all.push_back(ended.get());
+    return all;
+}
+
+RunJournal::Unwritten RunJournal::unwritten() const
+{
+    Unwritten u;
+    for (RecordingFileOutput *writer : writers()) {
+        const std::size_t rows = writer->waiting();
+        u.rows += rows;
+        const QString why = writer->failure();
+        if (rows > 0 && u.file.isEmpty())
+            u.file = writer->path();
+        if (rows > 0 && !why.isEmpty() && u.why.isEmpty())
+            u.why = why;
+    }
+    return u;
+}
+
+void RunJournal::divertUnwritten(const QString &path)
+{
+    // Each recording with rows waiting gets a file of its own: two writers
+    // would refuse each other.
+    int n = 0;
+    for (RecordingFileOutput *writer : writers()) {
+        if (writer->waiting() == 0)
+            continue;
+        QString to = path;
+        if (n++ > 0)
+            to.insert(to.endsWith(QStringLiteral(".breezon")) ? to.size() - 8 : to.size(), QStringLiteral("-%1").arg(n));
+        writer->divert(to);
+        if (writer == output_.get())
+            path_ = to;
+    }
 }
 
 void RunJournal::continueWith(const QString &path)

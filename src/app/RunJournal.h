@@ -47,6 +47,18 @@ public:
     // The current recording's file; empty before its first row.
     QString path() const { return path_; }
 
+    // Rows given and not yet in their files: how many, the first file they
+    // wait for, and, while writing fails, why.
+    struct Unwritten {
+        std::size_t rows = 0;
+        QString file;
+        QString why;
+    };
+    Unwritten unwritten() const;
+    // The waiting rows go into `path` instead (numbered "-2", "-3", … when
+    // rows of several recordings wait), each a recording of its own.
+    void divertUnwritten(const QString &path);
+
 signals:
     // A failure, or its recovery, for the status bar.
     void note(const QString &text);
@@ -55,6 +67,7 @@ signals:
 
 private:
     QString newPath(const Timestamp &start) const;
+    std::vector<RecordingFileOutput *> writers() const;
 
     std::function<OutputContext()> context_;
     QString folder_;

@@ -31,8 +31,9 @@ void fillSheet(ExcelLink &link, const ReadingListModel &rows, int first, int cou
 {
     link.addSheet(name);
     link.setNumberFormat(QStringLiteral("@"));
-    static const char *const headers[] = {"No.", "Time", "Value", " ", "%RH", " ", "Temp", " ", "Timestamp"};
-    const int columns = layout.timestamps ? 9 : 8;
+    static const char *const headers[] = {"No.", "Time", "Value", " ", "%RH", " ", "Temp", " ", "Timestamp",
+                                          "UTC offset"};
+    const int columns = layout.timestamps ? 10 : 8;
     for (int c = 0; c < columns; ++c)
         link.SetItem(c + 1, QString::fromLatin1(headers[c]), 1);
 
@@ -46,6 +47,12 @@ void fillSheet(ExcelLink &link, const ReadingListModel &rows, int first, int cou
             link.setNumberFormat(QStringLiteral("yyyy-mm-dd hh:mm:ss.000"));
             for (int i = 0; i < count; ++i)
                 link.SetValue(1, serialDate(rows.timestamp(first + i)), i + 1);
+            continue;
+        }
+        if (k == 9) { // the offset of each local time, so an hour that comes twice stays apart
+            link.setNumberFormat(QStringLiteral("@"));
+            for (int i = 0; i < count; ++i)
+                link.SetItem(1, rows.timestamp(first + i).isoText().right(6), i + 1);
             continue;
         }
         link.setNumberFormat(k % 2 == 0 ? QStringLiteral("0_ ") : QStringLiteral("@"));

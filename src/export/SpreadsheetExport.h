@@ -28,8 +28,10 @@ struct SpreadsheetHooks {
 inline constexpr int kMaxSpreadsheetRows = 1048575;
 
 struct SpreadsheetLayout {
-    // Column I "Timestamp": each row's full time as a date-time cell (the
-    // recorder's file; the window's keeps A to H).
+    // Column I "Timestamp": each row's local time as a date-time cell, and
+    // column J "UTC offset" its offset as text ("+01:00"), so every row is
+    // unambiguous across a clock change (the recorder's file; the window's
+    // keeps A to H).
     bool timestamps = false;
     int rowsPerSheet = kMaxSpreadsheetRows; // smaller in tests
 };

@@ -18,6 +18,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <mutex>
+#include <sys/mman.h>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -178,6 +181,74 @@ std::vector<ColumnPlan> planColumns(const Worksheet &sheet, const FormatTable &f
     return plans;
 }
 
+// libxlsxwriter prints "[ERROR][./src/packager.c:1541]: …" lines of its
+// own to standard error before it returns the error that is reported here
+// in the user's words. While it works, standard error goes into a memory
+// file; what else was printed meanwhile (another thread's message) is
+// passed on afterwards. One save at a time does so.
+class QuietStderr {
+public:
+    QuietStderr()
+    {
+        mutex().lock();
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        capture_ = ::memfd_create("breezon-xlsxwriter", MFD_CLOEXEC);
+        if (saved_ < 0 || capture_ < 0 || ::dup2(capture_, STDERR_FILENO) < 0)
+            release();
+    }
+    ~QuietStderr()
+    {
+        std::fflush(stderr);
+        if (saved_ >= 0 && capture_ >= 0 && ::dup2(saved_, STDERR_FILENO) >= 0) {
+            QByteArray printed(qsizetype(::lseek(capture_, 0, SEEK_END)), Qt::Uninitialized);
+            const ssize_t n = ::pread(capture_, printed.data(), std::size_t(printed.size()), 0);
+            printed.resize(n > 0 ? qsizetype(n) : 0);
+            for (const QByteArray &line : printed.split('\n'))
+                if (!line.isEmpty() && !line.startsWith("[ERROR]") && !line.startsWith("[WARNING]"))
+                    posix_file::writeAll(STDERR_FILENO, (line + '\n').constData(), std::size_t(line.size() + 1));
+        }
+        release();
+        mutex().unlock();
+    }
+    QuietStderr(const QuietStderr &) = delete;
+    QuietStderr &operator=(const QuietStderr &) = delete;
+
+private:
+    static std::mutex &mutex()
+    {
+        static std::mutex m;
+        return m;
+    }
+    void release()
+    {
+        for (int *fd : {&saved_, &capture_})
+            if (*fd >= 0)
+                ::close(std::exchange(*fd, -1));
+    }
+    int saved_ = -1;
+    int capture_ = -1;
+};
+
+// libxlsxwriter's failures in the words the program's other files use: the
+// system's reason where there is one ("No space left on device").
+QString wordsFor(lxw_error error, int systemErrno)
+{
+    if (error == LXW_ERROR_MEMORY_MALLOC_FAILED)
+        return QStringLiteral("out of memory");
+    if (systemErrno != 0)
+        return systemError(systemErrno);
+    switch (error) {
+    case LXW_ERROR_CREATING_XLSX_FILE: return QStringLiteral("the file cannot be created");
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE: return QStringLiteral("its temporary data cannot be written (is the disk full?)");
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE: return QStringLiteral("the file cannot be written (is the disk full?)");
+    default: return QString::fromUtf8(lxw_strerror(error));
+    }
+}
+
 void check(lxw_error error, const QString &path)
 {
     if (error != LXW_NO_ERROR)
@@ -312,6 +383,7 @@ void writeXlsxFile(const Workbook &book, const QString &path)
         fail(path, QStringLiteral("it is not a regular file"));
     const QString folder = QFileInfo(temp.temporaryPath()).absolutePath();
 
+    const QuietStderr quiet;
     const QByteArray tmpdir = QFile::encodeName(folder);
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
@@ -370,12 +442,8 @@ void writeXlsxFile(const Workbook &book, const QString &path)
     errno = 0;
     const lxw_error closed = workbook_close(wb);
     const int closeErrno = errno;
-    if (closed != LXW_NO_ERROR) {
-        QString why = QString::fromUtf8(lxw_strerror(closed));
-        if (closeErrno != 0)
-            why += QStringLiteral(" (%1)").arg(systemError(closeErrno));
-        fail(path, why);
-    }
+    if (closed != LXW_NO_ERROR)
+        fail(path, wordsFor(closed, closeErrno));
 
     const ZipCheckResult whole = checkZipPackage(temp.temporaryPath());
     if (!whole.ok())

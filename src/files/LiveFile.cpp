@@ -3,7 +3,9 @@
 
 #include "PosixFile.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,11 +37,53 @@ off_t lastLineEnd(int fd, off_t size, const QByteArray &lineEnd)
     return 0;
 }
 
+// Up to `size` bytes at `offset`; empty when they cannot be read.
+QByteArray readAt(int fd, off_t offset, off_t size)
+{
+    QByteArray bytes(qsizetype(size), Qt::Uninitialized);
+    const ssize_t n = ::pread(fd, bytes.data(), std::size_t(size), offset);
+    bytes.resize(n > 0 ? qsizetype(n) : 0);
+    return bytes;
+}
+
+// The line ends in `bytes`, read from the file's offset `base`, each as the
+// index just after it; at multiples of their width, as lastLineEnd() finds them.
+std::vector<qsizetype> lineEndsIn(const QByteArray &bytes, off_t base, const QByteArray &lineEnd)
+{
+    const off_t width = lineEnd.size() > 2 ? 2 : 1;
+    std::vector<qsizetype> ends;
+    for (qsizetype at = bytes.indexOf(lineEnd); at >= 0; at = bytes.indexOf(lineEnd, at + 1))
+        if ((base + at) % width == 0)
+            ends.push_back(at + lineEnd.size());
+    return ends;
+}
+
+// The parts of a file of `size` bytes, whose whole lines end at `keep`,
+// that a check looks at.
+LiveFile::Existing existing(int fd, off_t size, off_t keep, const QByteArray &lineEnd)
+{
+    constexpr off_t kLook = 1 << 16;
+    LiveFile::Existing e;
+    e.torn = readAt(fd, keep, std::min(size - keep, kLook));
+    if (keep == 0)
+        return e;
+    e.head = readAt(fd, 0, std::min(keep, kLook));
+    const std::vector<qsizetype> headEnds = lineEndsIn(e.head, 0, lineEnd);
+    e.head.truncate(headEnds.empty() ? 0 : headEnds.back());
+    const off_t from = keep > kLook ? keep - kLook : 0;
+    e.tail = readAt(fd, from, keep - from);
+    if (from > 0) { // from the first line that starts inside
+        const std::vector<qsizetype> tailEnds = lineEndsIn(e.tail, from, lineEnd);
+        e.tail.remove(0, tailEnds.empty() ? e.tail.size() : tailEnds.front());
+    }
+    return e;
+}
+
 } // namespace
 
 LiveFile::~LiveFile() { close(); }
 
-bool LiveFile::open(const QString &path, const QByteArray &lineEnd)
+bool LiveFile::open(const QString &path, const QByteArray &lineEnd, const Check &check)
 {
     path_ = path;
     fd_ = posix_file::openForAppend(path);
@@ -58,6 +102,14 @@ bool LiveFile::open(const QString &path, const QByteArray &lineEnd)
     struct stat st {};
     if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
         const off_t keep = lastLineEnd(fd_, st.st_size, lineEnd);
+        if (check) {
+            error_ = check(existing(fd_, st.st_size, keep, lineEnd));
+            if (!error_.isEmpty()) {
+                ::close(fd_);
+                fd_ = -1;
+                return false;
+            }
+        }
         if (keep < st.st_size && ::ftruncate(fd_, keep) == 0)
             st.st_size = keep;
         sizeAtOpen_ = st.st_size;

@@ -4,7 +4,9 @@
 // forced to the disk as the row is added, so a crash or a power cut loses at
 // most the record being written. An existing file is continued, never
 // emptied, and held with posix_file::lockForThisProcess so a second breezon
-// cannot write into the same run.
+// cannot write into the same run. It is continued only when its owner's
+// check finds it one of its own, before a byte of it is cut or written; a
+// file refused is left as it was.
 //
 // A record the system refuses (a full disk) is never left torn: what went
 // out of it is cut off again, and it waits in memory with every later one.
@@ -15,6 +17,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 
 class LiveFile {
 public:
@@ -23,10 +26,22 @@ public:
     LiveFile(const LiveFile &) = delete;
     LiveFile &operator=(const LiveFile &) = delete;
 
-    // Creates or continues `path`. A last line cut short by an earlier run
-    // (one that does not end in `lineEnd`) is cut off. False with the reason
-    // in error().
-    bool open(const QString &path, const QByteArray &lineEnd = QByteArrayLiteral("\r\n"));
+    // What an existing file holds where it is checked: its first and its
+    // last whole lines (about 64 KiB of each, every line with its line end;
+    // both empty when there is no whole line), and what follows the last
+    // line end, a line cut short by an earlier run.
+    struct Existing {
+        QByteArray head;
+        QByteArray tail;
+        QByteArray torn;
+    };
+    // Empty when the file is one its owner writes; else why not.
+    using Check = std::function<QString(const Existing &)>;
+
+    // Creates or continues `path`. An existing file must pass `check`; its
+    // last line, when cut short (it does not end in `lineEnd`), is then cut
+    // off. False with the reason in error().
+    bool open(const QString &path, const QByteArray &lineEnd = QByteArrayLiteral("\r\n"), const Check &check = {});
     // Writes to a descriptor of someone else's (standard output): neither
     // locked nor closed here, and synced only when `sync`.
     void adopt(int fd, bool sync);

@@ -2,7 +2,8 @@
 #pragma once
 // --csv: comma-separated UTF-8, one record per row (its full timestamp
 // first) synced to the disk as it is added. A new file gets the header
-// record; an existing one is continued when its header is the same.
+// record; an existing one is continued when it is one this output wrote:
+// the same header, records of its shape, CR LF after each.
 
 #include "LiveFileOutput.h"
 
@@ -14,5 +15,6 @@ public:
 protected:
     QByteArray record(const RowRecord &row) const override;
     QByteArray lineEnd() const override { return QByteArrayLiteral("\r\n"); }
+    QString whyNotOurs(const LiveFile::Existing &existing) const override;
     ExportResult prepare() override;
 };

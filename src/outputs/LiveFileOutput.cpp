@@ -12,7 +12,7 @@ constexpr qsizetype kBulkBytes = 1 << 20;
 ExportResult LiveFileOutput::open()
 {
     created_ = !QFileInfo::exists(path_);
-    if (!file_.open(path_, lineEnd()))
+    if (!file_.open(path_, lineEnd(), [this](const LiveFile::Existing &e) { return whyNotOurs(e); }))
         return ExportResult::failure(file_.error());
     const ExportResult prepared = prepare();
     if (!prepared.ok)

@@ -23,7 +23,10 @@ protected:
     virtual QByteArray record(const RowRecord &row) const = 0;
     // How every line ends in the file's encoding.
     virtual QByteArray lineEnd() const = 0;
-    // After the file is open: a header for a new file, a check of an old one.
+    // Before an existing file is continued: empty when it is one this
+    // output wrote (its line ends, its encoding, its header), else why not.
+    virtual QString whyNotOurs(const LiveFile::Existing &existing) const = 0;
+    // After the file is open: a header for a new file.
     virtual ExportResult prepare() { return ExportResult::success(); }
 
     QString path_;

@@ -97,10 +97,33 @@ void RecordingFileOutput::discard()
 {
     if (mode_ != Mode::Synchronous || !created_)
         return;
-    writer_.close();
-    for (const char *helper : {"", "-wal", "-shm", "-journal"})
+    // Removed while still locked, so no other writer takes it meanwhile.
+    for (const char *helper : {"", "-journal"})
         QFile::remove(path_ + QLatin1String(helper));
+    writer_.close();
     created_ = false;
+}
+
+std::size_t RecordingFileOutput::waiting()
+{
+    std::lock_guard lock(shared_.mutex);
+    return shared_.queue.size();
+}
+
+QString RecordingFileOutput::failure()
+{
+    std::lock_guard lock(shared_.mutex);
+    return shared_.failing ? QString::fromStdString(shared_.why) : QString();
+}
+
+void RecordingFileOutput::divert(const QString &path)
+{
+    path_ = path;
+    {
+        std::lock_guard lock(shared_.mutex);
+        shared_.divertTo = QFile::encodeName(path).toStdString();
+    }
+    shared_.wake.notify_one();
 }
 
 void RecordingFileOutput::run()
@@ -108,11 +131,21 @@ void RecordingFileOutput::run()
     Shared &s = shared_;
     std::unique_lock lock(s.mutex);
     for (;;) {
+        if (!s.divertTo.empty()) {
+            fileName_ = std::move(s.divertTo);
+            s.divertTo.clear();
+            lock.unlock();
+            writer_.close();
+            lock.lock();
+            factsNoted_ = false;
+        }
         drain(lock);
         if (s.abandon || (s.finishing && s.queue.empty()))
             break;
         const unsigned long seen = s.added;
-        const auto woken = [&] { return s.abandon || s.added != seen || (s.finishing && !s.failing); };
+        const auto woken = [&] {
+            return s.abandon || s.added != seen || (s.finishing && !s.failing) || !s.divertTo.empty();
+        };
         // While failing, a second passes between tries when no row comes.
         if (s.failing)
             s.wake.wait_for(lock, std::chrono::seconds(1), woken);

@@ -46,6 +46,12 @@ public:
     void tick() override;
     // Finishes and waits for the writer to end; the rows it could not write.
     int settle();
+    // Rows given and not yet in the file, and while writing fails, why.
+    std::size_t waiting();
+    QString failure();
+    // Background: the rows not yet written go into `path` instead, a new
+    // recording of their own (the file's disk is full, say).
+    void divert(const QString &path);
     // Background: the writer has ended, every row written (after finish()).
     bool ended();
 
@@ -59,6 +65,7 @@ private:
         bool abandon = false;        // one last try, then end
         bool failing = false;
         std::string why;
+        std::string divertTo; // where the waiting rows go instead
         bool ended = false;
     };
 
@@ -68,7 +75,7 @@ private:
     void report();
 
     QString path_;
-    std::string fileName_; // path_ in the file system's encoding, for the writer thread
+    std::string fileName_; // path_ in the file system's encoding: the writer thread's alone in Background mode
     Mode mode_;
     Facts facts_;
     RecordingFileWriter writer_; // the writer thread's alone in Background mode

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // --xls: the spreadsheet file, made from the run's recording file when the
-// run ends, with each row's full time in column I. So a restarted recorder's
+// run ends, with each row's full time in columns I and J. So a restarted recorder's
 // workbook holds the whole continued run, and after a crash
 // `--from RECORDING --xls FILE` makes it again.
 //

@@ -136,13 +136,8 @@ bool Recorder::startLive()
                              .arg(output->name()));
     if (!openOutputs())
         return false;
-    if (recording_) {
+    if (recording_)
         session_.setNextSeq(recording_->nextSeq());
-        say(recording_->nextSeq() == 0
-                ? QStringLiteral("recording into %1").arg(recording_->path())
-                : QStringLiteral("recording into %1, going on from row %2").arg(recording_->path()).arg(
-                      recording_->nextSeq()));
-    }
 
     QString port = options_.port;
     if (options_.demo) {
@@ -164,6 +159,12 @@ bool Recorder::startLive()
         session_.discardSinks();
         return false;
     }
+    // Said once it is so: a start that fails records nothing.
+    if (recording_)
+        say(recording_->nextSeq() == 0
+                ? QStringLiteral("recording into %1").arg(recording_->path())
+                : QStringLiteral("recording into %1, going on from row %2").arg(recording_->path()).arg(
+                      recording_->nextSeq()));
     if (options_.seconds) {
         deadlineAt_ = std::chrono::steady_clock::now() + std::chrono::seconds(*options_.seconds);
         deadline_ = new QTimer(this);

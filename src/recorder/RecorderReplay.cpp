@@ -107,9 +107,10 @@ bool Recorder::startReplay()
     QTimer::singleShot(0, this, [this, reader] {
         session_.replay(*reader, options_.rows ? *options_.rows : -1);
         if (reader->damagedRows() > 0) {
-            say(QStringLiteral("%1 has %2 damaged rows, left out: the first is row %3")
+            say(QStringLiteral("%1 has %2 damaged %3, left out: the first is row %4")
                     .arg(options_.from)
                     .arg(reader->damagedRows())
+                    .arg(reader->damagedRows() == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
                     .arg(reader->firstDamaged()));
             status_ = kPortError;
         }

@@ -56,9 +56,15 @@ int main(int argc, char **argv)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     // A closed terminal or a dropped session (SIGHUP) and SIGQUIT end the
-    // run as cleanly as SIGINT and SIGTERM: every file finished.
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+    // run as cleanly as SIGINT and SIGTERM: every file finished. A hang-up
+    // that came ignored (nohup, trap '' HUP) stays ignored, as with every
+    // Unix tool.
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        struct sigaction inherited {};
+        if (s == SIGHUP && sigaction(s, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
+            continue;
         sigaction(s, &action, nullptr);
+    }
 
     Recorder recorder(*args.options, stdout, stderr);
     QSocketNotifier stopRequest(signalPipe[0], QSocketNotifier::Read);

@@ -2,7 +2,6 @@
 #include "RecordingFileReader.h"
 
 #include "RecordingFileSchema.h"
-#include "StoredRow.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -31,47 +31,7 @@ std::int32_t offsetOf(const unsigned char *text, int size)
     return o[0] == '-' ? -seconds : seconds;
 }
 
-std::string_view textAt(sqlite3_stmt *st, int column)
-{
-    const unsigned char *t = sqlite3_column_text(st, column);
-    return t ? std::string_view(reinterpret_cast<const char *>(t), std::size_t(sqlite3_column_bytes(st, column)))
-             : std::string_view();
-}
-std::optional<std::string_view> optionalTextAt(sqlite3_stmt *st, int column)
-{
-    if (sqlite3_column_type(st, column) == SQLITE_NULL)
-        return std::nullopt;
-    return textAt(st, column);
-}
-std::optional<double> optionalRealAt(sqlite3_stmt *st, int column)
-{
-    if (sqlite3_column_type(st, column) == SQLITE_NULL)
-        return std::nullopt;
-    return sqlite3_column_double(st, column);
-}
-
-// The row's checksum as its columns give it (the frame is known whole).
-std::uint32_t checksumOfColumns(sqlite3_stmt *st)
-{
-    StoredColumns s;
-    s.seq = sqlite3_column_int64(st, 0);
-    s.unixMs = sqlite3_column_int64(st, 1);
-    s.time = textAt(st, 2);
-    s.frame = static_cast<const std::uint8_t *>(sqlite3_column_blob(st, 3));
-    s.mode = textAt(st, 4);
-    s.value = optionalRealAt(st, 5);
-    s.unit = optionalTextAt(st, 6);
-    s.rh = sqlite3_column_double(st, 7);
-    s.temperature = sqlite3_column_double(st, 8);
-    s.temperatureUnit = textAt(st, 9);
-    s.marker = optionalTextAt(st, 10);
-    s.hold = textAt(st, 11);
-    s.speed = sqlite3_column_double(st, 12);
-    s.area = sqlite3_column_double(st, 13);
-    s.temperatureC = sqlite3_column_double(st, 14);
-    s.flowM3h = optionalRealAt(st, 15);
-    return checksumOf(s);
-}
+bool unreadable(int rc) { return (rc & 0xFF) == SQLITE_CORRUPT || (rc & 0xFF) == SQLITE_NOTADB; }
 
 } // namespace
 
@@ -89,36 +49,40 @@ ExportResult RecordingFileReader::open(const QString &path)
     if (!QFileInfo(path).isFile())
         return ExportResult::failure(QFileInfo::exists(path) ? QStringLiteral("not a file")
                                                              : QStringLiteral("No such file or directory"));
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        const QString why = QString::fromStdString(recording_file::lastError(db_));
+    const std::string name = QFile::encodeName(path).toStdString();
+    std::string why;
+    if (base_.open(name, false, &why))
+        why = recording_file::whyNotOurs(base_.db(), &version_);
+    if (!why.empty()) {
         close();
-        return ExportResult::failure(why);
+        return ExportResult::failure(QString::fromStdString(recording_file::blameHelper(name, why)));
     }
-    sqlite3_busy_timeout(db_, 2000);
-    std::string why = recording_file::whyNotOurs(db_, &version_);
-    sqlite3_stmt *count = nullptr;
-    if (why.empty() &&
-        // The first and last numbers come from the table's key at once; a
-        // count(*) would read every page of a large file.
-        (sqlite3_prepare_v2(db_, "SELECT IFNULL(MAX(seq) - MIN(seq) + 1, 0), IFNULL(MAX(seq), -1) FROM sample", -1,
-                            &count, nullptr) !=
-             SQLITE_OK ||
-         sqlite3_step(count) != SQLITE_ROW))
-        why = recording_file::lastError(db_);
-    if (why.empty()) {
-        rows_ = sqlite3_column_int64(count, 0);
-        last_ = sqlite3_column_int64(count, 1);
-    }
-    sqlite3_finalize(count);
-    // Version 1 has no checksum and no SI columns: they read as null.
-    const char *sql = version_ >= 2 ? "SELECT seq, unix_ms, time, frame, mode, value, unit, rh, temperature, "
-                                      "temperature_unit, marker, hold, speed, area, temperature_c, flow_m3_h, "
-                                      "checksum FROM sample WHERE seq >= ?1 AND seq <= ?2 ORDER BY seq LIMIT ?3"
-                                    : "SELECT seq, unix_ms, time, frame, mode, value, unit, rh, temperature, "
-                                      "temperature_unit, marker, hold, speed, area, NULL, NULL, NULL "
-                                      "FROM sample WHERE seq >= ?1 AND seq <= ?2 ORDER BY seq LIMIT ?3";
-    if (why.empty() && sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &query_, nullptr) != SQLITE_OK)
-        why = recording_file::lastError(db_);
+    sqlite3 *db = base_.db();
+    const auto one = [&](const char *sql, std::int64_t *out) {
+        sqlite3_stmt *st = nullptr;
+        int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+        if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW)
+            *out = sqlite3_column_int64(st, 0);
+        sqlite3_finalize(st);
+        return rc == SQLITE_ROW ? SQLITE_OK : rc;
+    };
+    // Where the last page cannot be read (a file cut short), the rows are
+    // read up to the damage, which is then told.
+    if (why.empty())
+        if (const int rc = one("SELECT IFNULL(MAX(seq), -1) FROM sample", &last_); rc != SQLITE_OK) {
+            if (!unreadable(rc))
+                why = recording_file::causeOf(db, rc);
+            last_ = std::numeric_limits<int>::max();
+            endKnown_ = false;
+        }
+    // The rows by their numbers, from the table's key at once: a count(*)
+    // would read every page of a large file.
+    std::int64_t first = 0;
+    if (why.empty() && one("SELECT IFNULL(MIN(seq), 0) FROM sample", &first) == SQLITE_OK && endKnown_)
+        rows_ = last_ < 0 ? 0 : last_ - first + 1;
+    if (why.empty() && sqlite3_prepare_v3(db, recording_file::selectRows(version_), -1, SQLITE_PREPARE_PERSISTENT,
+                                          &query_, nullptr) != SQLITE_OK)
+        why = recording_file::lastError(db);
     if (!why.empty()) {
         close();
         return ExportResult::failure(QString::fromStdString(why));
@@ -135,73 +99,132 @@ std::int64_t RecordingFileReader::rowsIn(const QString &path)
 
 void RecordingFileReader::seek(std::int64_t seq, std::int64_t last)
 {
+    const std::int64_t end = last < 0 ? last_ : last;
+    // To the very next row, as a publisher asks, a few rows at a time: the
+    // piece read goes on.
+    if (at_ < piece_.size() && piece_[at_].seq == seq && end >= end_) {
+        exhausted_ = exhausted_ && end == end_;
+        end_ = end;
+        return;
+    }
     from_ = seq;
-    end_ = last < 0 ? last_ : last;
-    inChunk_ = 0;
-    if (query_)
-        sqlite3_reset(query_);
+    end_ = end;
+    piece_.clear();
+    at_ = 0;
+    exhausted_ = false;
 }
 
-void RecordingFileReader::fetch()
+void RecordingFileReader::noteDamaged(std::int64_t seq, std::int64_t count)
 {
-    sqlite3_reset(query_); // ends the previous piece's read
+    if (damaged_ == 0)
+        firstDamaged_ = seq;
+    damaged_ += count;
+}
+
+// Reads the next piece into memory and ends the read; false on a failure.
+bool RecordingFileReader::fetch()
+{
+    piece_.clear();
+    at_ = 0;
     sqlite3_bind_int64(query_, 1, from_);
     sqlite3_bind_int64(query_, 2, end_);
     sqlite3_bind_int(query_, 3, kChunkRows);
-    inChunk_ = kChunkRows;
+    int got = 0;
+    int rc;
+    while ((rc = sqlite3_step(query_)) == SQLITE_ROW) {
+        ++got;
+        const std::int64_t seq = sqlite3_column_int64(query_, 0);
+        // A row out of order is a page read where there is none (a file
+        // cut short reads as zeros).
+        if (seq < from_) {
+            rc = SQLITE_CORRUPT;
+            break;
+        }
+        from_ = seq + 1;
+        if (!recording_file::verifies(query_)) {
+            noteDamaged(seq, 1);
+            continue;
+        }
+        RowRecord &row = piece_.emplace_back();
+        std::memcpy(row.frame.bytes.data(), sqlite3_column_blob(query_, 3), SampleFrame::kSize);
+        row.time.unixMs = sqlite3_column_int64(query_, 1);
+        row.time.utcOffsetS = offsetOf(sqlite3_column_text(query_, 2), sqlite3_column_bytes(query_, 2));
+        row.reading = decodeFrame(row.frame);
+        row.seq = int(seq);
+    }
+    const QString cause = QString::fromStdString(unreadable(rc) ? "damaged at row " + std::to_string(from_) + " (" +
+                                                                        recording_file::lastError(base_.db()) + ")"
+                                                                  : recording_file::causeOf(base_.db(), rc));
+    sqlite3_reset(query_); // the read ends here, before any row is given
+    if (rc == SQLITE_DONE) {
+        exhausted_ = got < kChunkRows || from_ > end_;
+        return true;
+    }
+    if (unreadable(rc) && skipDamage())
+        return true;
+    return fail(cause);
+}
+
+// A page that cannot be read lies at from_: reading goes on at the first
+// row after it that can be found, and the rows between count as damaged.
+// False when none can be found and the file's end is not known: the rest
+// cannot be read.
+bool RecordingFileReader::skipDamage()
+{
+    const auto readable = [this](std::int64_t seq) {
+        sqlite3_bind_int64(query_, 1, seq);
+        sqlite3_bind_int64(query_, 2, end_);
+        sqlite3_bind_int(query_, 3, 1);
+        const bool found = sqlite3_step(query_) == SQLITE_ROW && sqlite3_column_int64(query_, 0) >= seq;
+        sqlite3_reset(query_);
+        return found;
+    };
+    std::int64_t bad = from_, good = end_ + 1;
+    for (std::int64_t step = 1; from_ + step <= end_; step *= 2) {
+        if (readable(from_ + step)) {
+            good = from_ + step;
+            break;
+        }
+        bad = from_ + step;
+    }
+    while (good - bad > 1) {
+        const std::int64_t mid = bad + (good - bad) / 2;
+        (readable(mid) ? good : bad) = mid;
+    }
+    if (good > end_ && !endKnown_)
+        return false; // nothing after it can be found: the rest is lost
+    noteDamaged(from_, good - from_);
+    from_ = good;
+    return true;
 }
 
 bool RecordingFileReader::next(RowRecord &row)
 {
     if (!query_)
         return false;
-    for (;;) {
-        if (from_ > end_)
+    while (at_ == piece_.size()) {
+        if (exhausted_ || from_ > end_ || !error_.isEmpty())
             return false;
-        if (inChunk_ == 0)
-            fetch();
-        const int step = sqlite3_step(query_);
-        if (step == SQLITE_DONE) { // a piece short of its limit: nothing more up to end_
-            inChunk_ = 0;
-            sqlite3_reset(query_);
+        if (!fetch())
             return false;
-        }
-        if (step != SQLITE_ROW)
-            return fail(QStringLiteral("damaged from row %1 on: %2")
-                            .arg(from_)
-                            .arg(QString::fromStdString(recording_file::lastError(db_))));
-        --inChunk_;
-        const std::int64_t seq = sqlite3_column_int64(query_, 0);
-        from_ = seq + 1;
-        const bool frameWhole = sqlite3_column_bytes(query_, 3) == int(SampleFrame::kSize);
-        const bool checked = sqlite3_column_type(query_, 16) != SQLITE_NULL;
-        if (!frameWhole ||
-            (checked && std::uint32_t(sqlite3_column_int64(query_, 16)) != checksumOfColumns(query_))) {
-            if (damaged_++ == 0)
-                firstDamaged_ = seq;
-            continue;
-        }
-        std::memcpy(row.frame.bytes.data(), sqlite3_column_blob(query_, 3), SampleFrame::kSize);
-        row.time.unixMs = sqlite3_column_int64(query_, 1);
-        row.time.utcOffsetS = offsetOf(sqlite3_column_text(query_, 2), sqlite3_column_bytes(query_, 2));
-        row.reading = decodeFrame(row.frame);
-        row.seq = int(seq);
-        return true;
     }
+    row = piece_[at_++];
+    return true;
 }
 
 void RecordingFileReader::close()
 {
     sqlite3_finalize(query_);
     query_ = nullptr;
-    if (db_)
-        sqlite3_close_v2(db_);
-    db_ = nullptr;
+    base_.close();
+    piece_.clear();
+    at_ = 0;
+    exhausted_ = false;
+    endKnown_ = true;
     rows_ = 0;
     last_ = -1;
     from_ = 0;
     end_ = -1;
-    inChunk_ = 0;
     version_ = 0;
     damaged_ = 0;
     firstDamaged_ = -1;

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RecordingFileSchema.h"
 
+#include <cstring>
+#include <utility>
+
 namespace recording_file {
 
 const char *const kSchemaV1 = R"sql(
@@ -79,14 +82,17 @@ PRAGMA user_version = 2;
 
 namespace {
 
-bool pragmaInt(sqlite3 *db, const char *sql, std::int64_t *out)
+// SQLITE_OK, or the failure's code.
+int pragmaInt(sqlite3 *db, const char *sql, std::int64_t *out)
 {
     sqlite3_stmt *st = nullptr;
-    bool ok = sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW;
-    if (ok)
+    int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+    if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
         *out = sqlite3_column_int64(st, 0);
+        rc = SQLITE_OK;
+    }
     sqlite3_finalize(st);
-    return ok;
+    return rc;
 }
 
 } // namespace
@@ -96,15 +102,36 @@ std::string lastError(sqlite3 *db)
     return db ? sqlite3_errmsg(db) : "out of memory";
 }
 
+std::string causeOf(sqlite3 *db, int rc)
+{
+    const std::string said = lastError(db);
+    const int error = db ? sqlite3_system_errno(db) : 0;
+    // Through a pointer: a short literal made into a string inline is split
+    // into pieces that lintian's spelling check misreads ("anothe").
+    const char *cause = nullptr;
+    switch (rc & 0xFF) {
+    case SQLITE_NOTADB: cause = "not a breezon recording (not an SQLite database)"; break;
+    case SQLITE_CORRUPT: return "damaged (" + said + ")";
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: cause = "locked by another program"; break;
+    case SQLITE_READONLY: return "read-only (" + said + ")";
+    case SQLITE_CANTOPEN:
+    case SQLITE_IOERR: cause = error ? std::strerror(error) : nullptr; break;
+    default: break;
+    }
+    return cause ? std::string(cause) : said;
+}
+
 std::string whyNotOurs(sqlite3 *db, int *versionOut, bool *fresh)
 {
     if (fresh)
         *fresh = false;
     std::int64_t id = 0, version = 0, tables = 0;
     // The first read of the file: a file that is not a database fails here.
-    if (!pragmaInt(db, "PRAGMA application_id", &id) || !pragmaInt(db, "PRAGMA user_version", &version) ||
-        !pragmaInt(db, "SELECT count(*) FROM sqlite_schema", &tables))
-        return "not a breezon recording (" + lastError(db) + ")";
+    for (const auto &[sql, out] : {std::pair{"PRAGMA application_id", &id}, std::pair{"PRAGMA user_version", &version},
+                                   std::pair{"SELECT count(*) FROM sqlite_schema", &tables}})
+        if (const int rc = pragmaInt(db, sql, out); rc != SQLITE_OK)
+            return causeOf(db, rc);
     if (versionOut)
         *versionOut = int(version);
     if (id == 0 && version == 0 && tables == 0) {

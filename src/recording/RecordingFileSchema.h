@@ -34,5 +34,9 @@ std::string whyNotOurs(sqlite3 *db, int *version = nullptr, bool *fresh = nullpt
 
 // The reason of the connection's last failure ("database or disk is full").
 std::string lastError(sqlite3 *db);
+// The cause of a failed call that opens or reads a file, in plain words:
+// "locked by another program", "read-only (…)", "damaged (…)", "not a
+// breezon recording (…)", or the system's own ("Permission denied").
+std::string causeOf(sqlite3 *db, int rc);
 
 } // namespace recording_file

@@ -1,9 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RecordingFileWriter.h"
 
+#include "RecordingFileCheck.h"
 #include "RecordingFileSchema.h"
 
 #include <sqlite3.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using recording_file::lastError;
 
@@ -59,11 +66,73 @@ bool RecordingFileWriter::create(std::string *why)
     return exec(db_, "COMMIT") || fail(why);
 }
 
+// Why the file cannot be opened for writing, in the user's terms.
+std::string RecordingFileWriter::refuseOpen(const std::string &path, int error)
+{
+    if (error == ENOENT) {
+        const std::size_t slash = path.rfind('/');
+        return "the folder " + (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) +
+               " does not exist";
+    }
+    if (error == EACCES || error == EPERM || error == EROFS)
+        return std::string("read-only (") + std::strerror(error) + ")";
+    return std::strerror(error);
+}
+
+// Every check that a file may be written runs before SQLite opens it for
+// writing, so a file refused is never changed: its header first; then, if
+// a helper file lies beside it or it has rows, the recording as SQLite
+// would make it (a helper file's changes applied in a private copy), and
+// its damage.
+std::string RecordingFileWriter::check(const std::string &path)
+{
+    recording_file::Header header;
+    if (!recording_file::readHeader(lockFd_, &header))
+        return std::strerror(errno);
+    const bool helper = recording_file::hasHelperFile(path, "-wal") || recording_file::hasHelperFile(path, "-journal");
+    if (header.size == 0 && !helper)
+        return {};
+    if (header.size > 0 && !header.sqlite)
+        return "not a breezon recording (not an SQLite database)";
+    recording_file::ReadOnlyDatabase recovered;
+    std::string why;
+    int version = 0;
+    bool fresh = false;
+    if (recovered.open(path, helper || header.wal, &why))
+        why = recording_file::whyNotOurs(recovered.db(), &version, &fresh);
+    if (why.empty() && !fresh)
+        why = recording_file::damageIn(recovered.db(), version);
+    if (!why.empty() && helper)
+        why = recording_file::blameHelper(path, why);
+    if (why.rfind("damaged", 0) == 0)
+        why += "; --from " + path + " --breezon NEW_FILE keeps the rows that verify";
+    return why;
+}
+
 bool RecordingFileWriter::open(const std::string &path, std::string *why)
 {
     close();
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        fail(why);
+    // Held while the file is written: a second writer is refused at once.
+    bool made = true;
+    lockFd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (lockFd_ < 0 && errno == EEXIST) {
+        made = false;
+        lockFd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    }
+    std::string notOurs;
+    if (lockFd_ < 0)
+        notOurs = refuseOpen(path, errno);
+    else if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0)
+        notOurs = errno == EWOULDBLOCK ? "in use by another breezon" : std::strerror(errno);
+    else
+        notOurs = check(path);
+    if (notOurs.empty() && sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        notOurs = lastError(db_);
+    if (!notOurs.empty()) {
+        if (made)
+            ::unlink(path.c_str());
+        if (why)
+            *why = notOurs;
         close();
         return false;
     }
@@ -71,12 +140,14 @@ bool RecordingFileWriter::open(const std::string &path, std::string *why)
     sqlite3_busy_timeout(db_, 2000);
     int version = 0;
     bool fresh = false;
-    std::string notOurs = recording_file::whyNotOurs(db_, &version, &fresh);
-    // WAL: a row's commit appends to one file and a crash cuts at most the
-    // transaction in flight. FULL: each commit is synced, so a row reported
-    // written (and printed by the recorder) survives a power cut too.
-    if (notOurs.empty() && (!exec(db_, "PRAGMA journal_mode=WAL") || !exec(db_, "PRAGMA synchronous=FULL")))
-        notOurs = lastError(db_);
+    notOurs = recording_file::whyNotOurs(db_, &version, &fresh);
+    // A rollback journal: every committed row is in the file itself, and no
+    // helper file is left between rows, so a copy of the file alone is a
+    // whole recording. EXTRA syncs the folder once the journal is gone, so
+    // a row reported written (and printed by the recorder) survives a power
+    // cut. A file of an older version in WAL mode has its log folded in here.
+    if (notOurs.empty() && (!setJournal() || !exec(db_, "PRAGMA synchronous=EXTRA")))
+        notOurs = recording_file::causeOf(db_, sqlite3_extended_errcode(db_));
     bool ok = notOurs.empty();
     if (ok && fresh)
         ok = create(&notOurs);
@@ -111,6 +182,16 @@ bool RecordingFileWriter::open(const std::string &path, std::string *why)
             *why = notOurs;
         close();
     }
+    return ok;
+}
+
+bool RecordingFileWriter::setJournal()
+{
+    sqlite3_stmt *st = nullptr;
+    bool ok = sqlite3_prepare_v2(db_, "PRAGMA journal_mode=DELETE", -1, &st, nullptr) == SQLITE_OK &&
+              sqlite3_step(st) == SQLITE_ROW &&
+              std::strcmp(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)), "delete") == 0;
+    sqlite3_finalize(st);
     return ok;
 }
 
@@ -181,15 +262,9 @@ bool RecordingFileWriter::write(const StoredRow &row, std::string *why)
 {
     if (!db_)
         return false;
-    // After a failure (a full disk) the write-ahead log may hold the space
-    // the row needs: move it into the database and shorten the log first.
-    if (retrying_)
-        sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
     const bool marks = !pending_.empty();
-    if (marks && !inBatch_ && !exec(db_, "BEGIN IMMEDIATE")) {
-        retrying_ = true;
+    if (marks && !inBatch_ && !exec(db_, "BEGIN IMMEDIATE"))
         return fail(why);
-    }
     sqlite3_stmt *st = insert_;
     sqlite3_bind_int64(st, 1, row.seq);
     sqlite3_bind_int64(st, 2, row.unixMs);
@@ -217,7 +292,6 @@ bool RecordingFileWriter::write(const StoredRow &row, std::string *why)
     bool ok = rc == SQLITE_DONE;
     if (ok && marks)
         ok = writeMarksLocked() && (inBatch_ || exec(db_, "COMMIT"));
-    retrying_ = !ok;
     if (!ok) {
         fail(nullptr);
         if (why)
@@ -252,7 +326,11 @@ void RecordingFileWriter::close()
     if (db_)
         sqlite3_close_v2(db_);
     db_ = nullptr;
-    retrying_ = false;
+    // Only once SQLite has let go of the file: closing another descriptor
+    // of it would drop the locks SQLite holds on it.
+    if (lockFd_ >= 0)
+        ::close(lockFd_);
+    lockFd_ = -1;
     inBatch_ = false;
     marks_.clear();
     pending_.clear();

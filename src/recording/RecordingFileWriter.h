@@ -26,7 +26,9 @@ public:
 
     // Creates the file, or continues a recording already in it (never
     // empties it; one of an older version is brought to this one); refuses
-    // a file that is not a recording. On failure the reason is in `why` and
+    // a file that is not a recording, a damaged one, one with another
+    // database's helper file beside it, and one that another breezon
+    // writes, without changing it. On failure the reason is in `why` and
     // the writer stays closed.
     bool open(const std::string &path, std::string *why);
     bool isOpen() const { return db_ != nullptr; }
@@ -56,14 +58,17 @@ public:
 
 private:
     bool fail(std::string *why);
+    static std::string refuseOpen(const std::string &path, int error);
+    std::string check(const std::string &path);
+    bool setJournal();
     bool create(std::string *why);
     bool writeMarksLocked();
 
+    int lockFd_ = -1; // the file, locked against a second writer
     sqlite3 *db_ = nullptr;
     sqlite3_stmt *insert_ = nullptr;
     std::int64_t nextSeq_ = 0;
     std::map<std::string, std::int64_t> marks_;   // as in the file
     std::map<std::string, std::int64_t> pending_; // noted, not yet in the file
-    bool retrying_ = false;
     bool inBatch_ = false;
 };

@@ -25,7 +25,11 @@ public:
     void blob(const std::uint8_t *data, std::size_t size) { crc_ = crc32(crc_, data, uInt(size)); }
     void null() { byte(0xFF); }
     void real(const std::optional<double> &v) { v ? real(*v) : null(); }
-    void text(const std::optional<std::string_view> &v) { v ? text(*v) : null(); }
+    template <class Text>
+    void text(const std::optional<Text> &v)
+    {
+        v ? text(std::string_view(*v)) : null();
+    }
     std::uint32_t value() const { return std::uint32_t(crc_); }
 
 private:
@@ -47,36 +51,31 @@ std::optional<std::string> orNull(const QString &text)
 
 } // namespace
 
-std::uint32_t checksumOf(const StoredColumns &row)
+template <class Text>
+std::uint32_t BasicStoredRow<Text>::checksum() const
 {
     ChecksumBytes c;
-    c.integer(row.seq);
-    c.integer(row.unixMs);
-    c.text(row.time);
-    c.blob(row.frame, SampleFrame::kSize);
-    c.text(row.mode);
-    c.real(row.value);
-    c.text(row.unit);
-    c.real(row.rh);
-    c.real(row.temperature);
-    c.text(row.temperatureUnit);
-    c.text(row.marker);
-    c.text(row.hold);
-    c.real(row.speed);
-    c.real(row.area);
-    c.real(row.temperatureC);
-    c.real(row.flowM3h);
+    c.integer(seq);
+    c.integer(unixMs);
+    c.text(time);
+    c.blob(frame.data(), frame.size());
+    c.text(mode);
+    c.real(value);
+    c.text(unit);
+    c.real(rh);
+    c.real(temperature);
+    c.text(temperatureUnit);
+    c.text(marker);
+    c.text(hold);
+    c.real(speed);
+    c.real(area);
+    c.real(temperatureC);
+    c.real(flowM3h);
     return c.value();
 }
 
-std::uint32_t StoredRow::checksum() const
-{
-    const auto view = [](const std::optional<std::string> &s) {
-        return s ? std::optional<std::string_view>(*s) : std::nullopt;
-    };
-    return checksumOf({seq, unixMs, time, frame.data(), mode, value, view(unit), rh, temperature, temperatureUnit,
-                       view(marker), hold, speed, area, temperatureC, flowM3h});
-}
+template struct BasicStoredRow<std::string>;
+template struct BasicStoredRow<std::string_view>;
 
 StoredRow storedRow(const RowRecord &row)
 {

@@ -3,6 +3,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 
 namespace {
@@ -34,6 +35,18 @@ public:
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
         return dialog.selectedFiles().first();
+    }
+
+    int ask(QWidget *owner, const QString &caption, const QString &text, const QStringList &answers) override
+    {
+        QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, owner);
+        QList<QAbstractButton *> buttons;
+        for (const QString &answer : answers)
+            buttons << box.addButton(answer, QMessageBox::AcceptRole);
+        if (!buttons.isEmpty())
+            box.setDefaultButton(qobject_cast<QPushButton *>(buttons.first()));
+        box.exec();
+        return int(buttons.indexOf(box.clickedButton()));
     }
 
     QString openPath(QWidget *owner, const QString &filter, const QString &folder) override

@@ -4,6 +4,7 @@
 // seam, so tests can answer dialogs and read back what the user was told.
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -28,6 +29,17 @@ public:
         (void)filter;
         (void)folder;
         return {};
+    }
+    // A modal question with one button per answer, the first the default;
+    // the index of the answer, or -1 when the box was closed without one
+    // (all a seam without one can answer).
+    virtual int ask(QWidget *owner, const QString &caption, const QString &text, const QStringList &answers)
+    {
+        (void)owner;
+        (void)caption;
+        (void)text;
+        (void)answers;
+        return -1;
     }
 };
 

@@ -7,8 +7,10 @@
 #include "CommandIds.h"
 #include "Cwave.h"
 #include "RecordingFileReader.h"
+#include "RecordingFileWriter.h"
 #include "ScriptedDialogs.h"
 #include "Simulator.h"
+#include "SmallDisk.h"
 #include "TextExport.h"
 
 #include <QDir>
@@ -164,6 +166,79 @@ TEST_F(WindowJournal, AFileThatIsNotARecordingIsRefusedAndTheRunOnShowKept)
     recordUntil(list().itemCount() + 1);
     ASSERT_EQ(journalFiles().size(), 1);
     EXPECT_TRUE(fileHolds(folder.filePath(journalFiles().first()), list().itemCount()));
+}
+
+// A recording that another breezon writes, or that lies where it cannot be
+// written, opens with its rows so far; START then goes on in a recording of
+// its own, and says why.
+TEST_F(WindowJournal, ARecordingThatCannotBeWrittenHereOpensAndIsLeftAsItIs)
+{
+    recordUntil(2);
+    ASSERT_EQ(journalFiles().size(), 1);
+    const QString file = folder.filePath(journalFiles().first());
+    ASSERT_TRUE(fileHolds(file, 2));
+    const QString shelf = folder.filePath(QStringLiteral("shelf"));
+    ASSERT_TRUE(QDir().mkpath(shelf) && QFile::copy(file, shelf + QStringLiteral("/kept.breezon")));
+    for (const QString &reason : {QStringLiteral("in use by another breezon"), QStringLiteral("read-only")}) {
+        const bool held = reason.startsWith(QLatin1String("in use"));
+        const QString opened = held ? file : shelf + QStringLiteral("/kept.breezon");
+        newWindow(); // the last one's journal lets go of the file
+        RecordingFileWriter other;
+        std::string why;
+        ASSERT_TRUE(!held || other.open(QFile::encodeName(file).toStdString(), &why)) << why;
+        ReadOnlyView readOnly(shelf);
+        if (!held && !readOnly.mounted)
+            GTEST_SKIP() << "mounting is not permitted here";
+        const int files = int(journalFiles().size());
+        ASSERT_TRUE(app->openRecording(opened));
+        EXPECT_EQ(list().itemCount(), 2);
+        recordUntil(3);
+        EXPECT_TRUE(app->frame().statusText().contains(reason)) << app->frame().statusText().toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return journalFiles().size() == files + 1; }, 3000)) << reason.toStdString();
+        other.close();
+        EXPECT_TRUE(fileHolds(opened, 2));
+    }
+}
+
+// Closing the window while rows wait for a full disk asks what becomes of
+// them, and does as answered: waits until they are written, writes them
+// into another file, or drops them.
+TEST_F(WindowJournal, ClosingWhileRowsWaitAsksWhatBecomesOfThem)
+{
+    const struct {
+        int answer; // wait, save elsewhere, discard
+        const char *name;
+    } cases[] = {{0, "wait"}, {1, "elsewhere"}, {2, "discard"}};
+    for (const auto &c : cases) {
+        SmallDisk disk("256k");
+        if (!disk.mounted)
+            GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+        newWindow();
+        const QString into = disk.path(QStringLiteral("journal"));
+        app->frame().journal().setFolder(into);
+        recordUntil(2);
+        const QString filler = disk.fill();
+        wave().startStop();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !app->frame().journal().unwritten().why.isEmpty(); }, 15000)) << c.name;
+        const QString journal = into + QLatin1Char('/') + QDir(into).entryList({QStringLiteral("*.breezon")}).value(0);
+        const QString elsewhere = folder.filePath(QString::fromLatin1(c.name) + QStringLiteral(".breezon"));
+        dialogs.answers = {c.answer};
+        dialogs.paths = {elsewhere};
+        dialogs.questions.clear();
+        app->frame().close();
+        const std::int64_t written = RecordingFileReader::rowsIn(journal);
+        const int listed = list().itemCount();
+        ASSERT_EQ(dialogs.questions.size(), 1u) << c.name;
+        EXPECT_TRUE(dialogs.questions[0].text.startsWith(QString::number(listed - written) + QStringLiteral(" rows")))
+            << c.name << dialogs.questions[0].text.toStdString();
+        if (c.answer == 0) {
+            EXPECT_TRUE(app->frame().isVisible());
+            QFile::remove(filler);
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !app->frame().isVisible(); }, 15000)) << c.name;
+        const std::int64_t kept = RecordingFileReader::rowsIn(journal) + RecordingFileReader::rowsIn(elsewhere);
+        EXPECT_EQ(kept, c.answer == 2 ? written : listed) << c.name;
+    }
 }
 
 // The window killed is this test's own in a death test's process: it

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ExportTestSupport.h"
+#include "SmallDisk.h"
 #include "SpreadsheetApp.h"
 #include "SpreadsheetExport.h"
 #include "ZipCheck.h"
 
 #include <QFileInfo>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 
 using namespace export_test;
@@ -180,18 +184,26 @@ TEST_F(SpreadsheetExport, LongListsGoOnInFurtherSheets)
     EXPECT_EQ(statuses.last(), "save excel file successfully");
 }
 
-TEST_F(SpreadsheetExport, TimestampsAreDateCellsInColumnI)
+TEST_F(SpreadsheetExport, TimestampsAreDateCellsInColumnIWithTheirOffsetInJ)
 {
     ReadingListModel m;
     fillRows(m, 3); // 00:00:00, 00:00:01, 00:00:02 on 1970-01-01
+    // The end of summer time: 02:30 comes twice, an hour apart.
+    for (const Timestamp t : {Timestamp{1793147400000, 7200}, Timestamp{1793151000000, 3600}})
+        m.addRow(reading(Quantity::speed, 0, 520, 480, 246), t);
     SpreadsheetLayout layout;
     layout.timestamps = true;
     ASSERT_TRUE(exportSpreadsheet(m, path("t.xls"), hooks, layout).ok);
-    const QJsonObject wb = readWorkbook(path("t.xls"), 4);
+    const QJsonObject wb = readWorkbook(path("t.xls"), 6);
     EXPECT_EQ(cell(wb, 1, 9)["value"].toString(), "Timestamp");
+    EXPECT_EQ(cell(wb, 1, 10)["value"].toString(), "UTC offset");
     EXPECT_EQ(cell(wb, 4, 9)["type"].toString(), "d");
     EXPECT_EQ(cell(wb, 4, 9)["format"].toString(), "yyyy-mm-dd hh:mm:ss.000");
     EXPECT_EQ(cell(wb, 4, 9)["value"].toString(), "1970-01-01 00:00:02");
+    EXPECT_EQ(cell(wb, 4, 10)["value"].toString(), "+00:00");
+    EXPECT_EQ(cell(wb, 5, 9)["value"], cell(wb, 6, 9)["value"]);
+    EXPECT_EQ(cell(wb, 5, 10)["value"].toString(), "+02:00");
+    EXPECT_EQ(cell(wb, 6, 10)["value"].toString(), "+01:00");
     EXPECT_EQ(cell(wb, 4, 2)["value"].toString(), m.cellText(2, 1)); // A to H as before
     EXPECT_GE(wb["columns"].toObject()["I"].toObject()["width"].toDouble(), 23); // the date shows whole
 }
@@ -233,6 +245,34 @@ TEST_F(SpreadsheetExport, FullDiskIsAnErrorAndKeepsTheOlderFile)
             return "left " + filesIn(dir.path()).join(' ').toStdString();
         return {};
     });
+}
+
+// A disk that fills as the file is packed: the failure in breezon's words,
+// and nothing of libxlsxwriter's own on standard error.
+TEST_F(SpreadsheetExport, AFullDiskIsToldInBreezonsWordsAlone)
+{
+    SmallDisk disk("512k");
+    if (!disk.mounted)
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    ASSERT_TRUE(writeFile(disk.path("data.xls"), "an older file"));
+    const QString filler = disk.fill();
+    ASSERT_TRUE(QFile::resize(filler, QFileInfo(filler).size() - 32 * 1024));
+    ReadingListModel m;
+    fillRows(m, 3000);
+    const QString said = path("stderr");
+    std::fflush(stderr);
+    const int kept = ::dup(STDERR_FILENO);
+    const int into = ::open(QFile::encodeName(said).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(into, STDERR_FILENO);
+    const ExportResult r = exportSpreadsheet(m, disk.path("data.xls"), hooks);
+    ::dup2(kept, STDERR_FILENO);
+    ::close(into);
+    ::close(kept);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.error.contains(QStringLiteral("disk"))) << r.error.toStdString();
+    EXPECT_EQ(readAll(said).toStdString(), "");
+    EXPECT_EQ(readAll(disk.path("data.xls")), "an older file");
+    EXPECT_EQ(filesIn(disk.dir.path()), (QStringList{"data.xls", "filler"}));
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Reads a workbook the way a spreadsheet program would and prints what the
 export tests check, as JSON: sheet names, the active sheet, the cells of the
-first sheet (value, type, number format) for rows 1..ROWS and columns A..I,
+first sheet (value, type, number format) for rows 1..ROWS and columns A..J,
 the values of every sheet's rows 1..ROWS, and the column widths and formats.
 Dates come as text ("1970-01-01 00:00:02").
 
@@ -22,7 +22,7 @@ def main():
     sheet = book.worksheets[0]
     max_row = sheet.max_row  # before reading cells, which makes them
     cells = []
-    for row in sheet.iter_rows(min_row=1, max_row=rows, min_col=1, max_col=9):
+    for row in sheet.iter_rows(min_row=1, max_row=rows, min_col=1, max_col=10):
         cells.append([{"value": c.value, "type": c.data_type, "format": c.number_format} for c in row])
     columns = {}
     for letter, dim in sheet.column_dimensions.items():

@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // breezon-record as a user runs it: exit statuses, signals, and what a
 // killed run leaves behind.
-#include "Files.h"
 #include "CsvExport.h"
+#include "Files.h"
+#include "RecorderProcess.h"
+#include "SmallDisk.h"
+#include "SpreadsheetExport.h"
+#include "ReadingListModel.h"
+#include "RecordingFileWriter.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,7 +22,6 @@
 #include <cstring>
 #include <functional>
 #include <pty.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -38,18 +42,11 @@ ProcessRun runToEnd(const QStringList &args)
             p.readAllStandardError()};
 }
 
-// Starts a demo run and waits until `lines` rows have been printed.
-bool startAndWaitForRows(QProcess &p, const QStringList &args, int lines, QByteArray &printed)
+QStringList demoArgs(std::initializer_list<QString> more)
 {
-    p.start(kProgram, args);
-    if (!p.waitForStarted(10000))
-        return false;
-    while (printed.count('\n') < lines) {
-        if (!p.waitForReadyRead(20000))
-            return false;
-        printed += p.readAllStandardOutput();
-    }
-    return true;
+    QStringList args{QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.5")};
+    args.append(QStringList(more));
+    return args;
 }
 
 TEST(RecorderProcess, ExitStatusSaysWhatFailed)
@@ -68,12 +65,20 @@ TEST(RecorderProcess, ExitStatusSaysWhatFailed)
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains("--period"));
 
-    ProcessRun port = runToEnd({QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyUSB9")});
+    // A start that fails removes the files it made and leaves the others.
+    QTemporaryDir dir;
+    const QString kept = dir.filePath(QStringLiteral("kept.csv"));
+    ASSERT_TRUE(writeFile(kept, csvHeader()));
+    ProcessRun port = runToEnd({QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyUSB9"), QStringLiteral("--txt"),
+                                dir.filePath(QStringLiteral("a.txt")), QStringLiteral("--csv"), kept,
+                                QStringLiteral("--breezon"), dir.filePath(QStringLiteral("a.breezon"))});
     EXPECT_EQ(port.exitCode, 3);
     EXPECT_TRUE(port.err.contains("open port error")) << port.err.toStdString();
+    EXPECT_FALSE(port.err.contains("recording into")) << port.err.toStdString();
+    EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("kept.csv")});
+    EXPECT_EQ(readAll(kept), csvHeader());
 
     // A file that cannot be created is told before anything is recorded.
-    QTemporaryDir dir;
     const QString csv = dir.filePath(QStringLiteral("ok.csv"));
     ProcessRun file = runToEnd({QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.5"),
                          QStringLiteral("--rows"), QStringLiteral("2"), QStringLiteral("--txt"),
@@ -83,8 +88,19 @@ TEST(RecorderProcess, ExitStatusSaysWhatFailed)
     EXPECT_EQ(file.out.count('\n'), 0);
 }
 
-TEST(RecorderProcess, StopSignalsEndTheRunWithCompleteFiles)
+TEST(RecorderProcess, StopSignalsEndTheRunWithCompleteFilesAndNohupKeepsItGoing)
 {
+    // A hang-up ignored on the way in (nohup) stays ignored.
+    QProcess kept;
+    kept.start(QStringLiteral("nohup"), QStringList{kProgram} + demoArgs({}));
+    QByteArray printed;
+    ASSERT_TRUE(kept.waitForStarted(10000) && waitForRows(kept, printed, 1));
+    ::kill(pid_t(kept.processId()), SIGHUP);
+    EXPECT_FALSE(kept.waitForFinished(1500));
+    ::kill(pid_t(kept.processId()), SIGTERM);
+    ASSERT_TRUE(kept.waitForFinished(20000));
+    EXPECT_EQ(kept.exitCode(), 0);
+
     // SIGHUP: a closed terminal or a dropped SSH session.
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         QTemporaryDir dir;
@@ -133,13 +149,6 @@ TEST(RecorderProcess, AKilledRunKeepsEveryPrintedRow)
     EXPECT_GE(readAll(csv).count('\n'), rows + 1);
 }
 
-QStringList demoArgs(std::initializer_list<QString> more)
-{
-    QStringList args{QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.5")};
-    args.append(QStringList(more));
-    return args;
-}
-
 bool waitFor(QProcess &p, const std::function<bool()> &done, int ms = 30000)
 {
     QElapsedTimer t;
@@ -157,20 +166,23 @@ TEST(RecorderProcess, ARestartedRecorderContinuesItsFiles)
     QTemporaryDir dir;
     const QString txt = dir.filePath(QStringLiteral("r.txt"));
     const QString csv = dir.filePath(QStringLiteral("r.csv"));
-    // The first run's last line is torn as a power cut leaves it.
-    for (const char *torn : {"", "half a li"}) {
+    // The first run's last lines are torn as a power cut leaves them; the
+    // second cuts them off before it writes.
+    const QString torn = QStringLiteral("7        half a li");
+    for (const bool first : {true, false}) {
         ProcessRun run = runToEnd(demoArgs({QStringLiteral("--rows"), QStringLiteral("2"), QStringLiteral("--txt"),
                                             txt, QStringLiteral("--csv"), csv}));
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-        QFile f(csv);
-        ASSERT_TRUE(f.open(QIODevice::Append));
-        f.write(torn);
+        if (first) {
+            ASSERT_TRUE(writeFile(csv, readAll(csv) + torn.toUtf8()));
+            ASSERT_TRUE(writeFile(txt, readAll(txt) + QByteArray(reinterpret_cast<const char *>(torn.utf16()), torn.size() * 2)));
+        }
     }
     const QByteArray kept = readAll(csv);
     EXPECT_EQ(kept.count("Timestamp,No."), 1);
     EXPECT_EQ(kept.count("\r\n"), 1 + 4);
-    EXPECT_TRUE(kept.endsWith("half a li")); // the last run's, not cut yet
-    EXPECT_FALSE(kept.contains("half a li\r\n"));
+    EXPECT_FALSE(kept.contains("half a li"));
+    EXPECT_FALSE(readAll(txt).contains(QByteArray(reinterpret_cast<const char *>(u"half"), 8)));
     EXPECT_EQ(readAll(txt).count(QByteArray("\r\0\n\0", 4)), 4);
 
     // A file another breezon is writing is refused, and not touched.
@@ -184,6 +196,43 @@ TEST(RecorderProcess, ARestartedRecorderContinuesItsFiles)
     ASSERT_TRUE(first.waitForFinished(20000));
     printed += first.readAllStandardOutput();
     EXPECT_EQ(readAll(csv).count("\r\n"), 1 + 4 + printed.count('\n'));
+}
+
+// A file that is not one the output writes is refused at the start and
+// left byte for byte: a slip of the flag (--csv for --breezon), another
+// program's file, one of ours converted to LF line ends.
+TEST(RecorderProcess, AFileOfAnotherKindIsRefusedAndLeftAsItWas)
+{
+    QTemporaryDir dir;
+    auto path = [&](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
+    const ProcessRun made = runToEnd(demoArgs({QStringLiteral("--rows"), QStringLiteral("3"), QStringLiteral("--csv"),
+                                               path("ours.csv"), QStringLiteral("--breezon"), path("duct.breezon"),
+                                               QStringLiteral("--xls"), path("duct.xls")}));
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    ASSERT_TRUE(writeFile(path("lf.csv"), readAll(path("ours.csv")).replace("\r\n", "\n")));
+    ASSERT_TRUE(writeFile(path("notes.txt"), "first line\nsecond line\n"));
+    ASSERT_TRUE(writeFile(path("other.csv"), "Time,Speed\r\n12:00,5.2\r\n"));
+    const struct {
+        const char *flag;
+        const char *file;
+        const char *told;
+    } cases[] = {
+        {"--csv", "lf.csv", "CR LF"},
+        {"--csv", "duct.breezon", "not a CSV file breezon wrote"},
+        {"--csv", "duct.xls", "not a CSV file breezon wrote"},
+        {"--csv", "other.csv", "other columns"},
+        {"--txt", "notes.txt", "not a text file breezon wrote"},
+        {"--txt", "ours.csv", "not a text file breezon wrote"},
+    };
+    for (const auto &c : cases) {
+        const QByteArray before = readAll(path(c.file));
+        const ProcessRun run = runToEnd(demoArgs({QStringLiteral("--rows"), QStringLiteral("1"),
+                                                  QStringLiteral("--no-journal"), QString::fromLatin1(c.flag),
+                                                  path(c.file)}));
+        EXPECT_EQ(run.exitCode, 4) << c.file;
+        EXPECT_TRUE(run.err.contains(c.told)) << c.file << ": " << run.err.toStdString();
+        EXPECT_EQ(readAll(path(c.file)), before) << c.file;
+    }
 }
 
 TEST(RecorderProcess, StandardOutputThatGoesAwayOrFills)
@@ -250,36 +299,21 @@ TEST(RecorderProcess, APortThatNeverSendsEndsWithStatus5AndLongRunsDoNotStopEarl
 // no torn line, and every row in the file in order when it ends.
 TEST(RecorderProcess, AFullDiskLosesNoRowOnceSpaceReturns)
 {
-    QTemporaryDir dir;
-    const QByteArray disk = QFile::encodeName(dir.filePath(QStringLiteral("disk")));
-    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(disk)));
-    if (::mount("tmpfs", disk.constData(), "tmpfs", 0, "size=64k") != 0)
+    SmallDisk disk("64k");
+    if (!disk.mounted)
         GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-    const QString root = QFile::decodeName(disk);
     const auto utf16 = [](const QString &t) { return QByteArray(reinterpret_cast<const char *>(t.utf16()), t.size() * 2); };
     const struct {
         const char *flag;
         QByteArray start; // what the file holds before: just under one page
     } cases[] = {
-        {"--txt", utf16(QString(1998, u'x') + QStringLiteral("\r\n"))},
-        {"--csv", csvHeader() + QByteArray(3946, 'x') + "\r\n"},
+        {"--txt", utf16(QStringLiteral("0") + QString(1997, u'x') + QStringLiteral("\r\n"))},
+        {"--csv", csvHeader() + "0,,,,,,,," + QByteArray(3937, 'x') + "\r\n"},
     };
     for (const auto &c : cases) {
-        const QString file = root + QStringLiteral("/run");
-        const QString filler = root + QStringLiteral("/filler");
-        {
-            QFile f(file);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(c.start);
-        }
-        // Every page but the file's own is taken.
-        {
-            QFile f(filler);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            const QByteArray page(4096, 'f');
-            while (f.write(page) == page.size() && f.flush()) {
-            }
-        }
+        const QString file = disk.path(QStringLiteral("run"));
+        ASSERT_TRUE(writeFile(file, c.start));
+        const QString filler = disk.fill(); // every page but the file's own
         QProcess p;
         QByteArray printed;
         QByteArray err;
@@ -309,7 +343,6 @@ TEST(RecorderProcess, AFullDiskLosesNoRowOnceSpaceReturns)
         }
         QFile::remove(file);
     }
-    ::umount2(disk.constData(), MNT_DETACH);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // breezon-record with recording files: what a killed run leaves in one, and
 // --from making again the files of the live run.
+#include "Files.h"
+#include "RecorderProcess.h"
 #include "RecordingFileReader.h"
 
 #include <QFile>
@@ -15,40 +17,38 @@ namespace {
 
 const QString kProgram = QStringLiteral(BREEZON_RECORD_PATH);
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 std::int64_t rowsIn(const QString &path)
 {
     RecordingFileReader reader;
     return reader.open(path).ok ? reader.rowCount() : -1;
 }
 
+// The file alone holds every row printed: a copy of it taken while the
+// recorder runs, and the file a kill leaves, with no helper file beside it.
 TEST(RecorderRecording, AKilledRecorderLeavesExactlyThePrintedRows)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("k.breezon"));
+    const QString copy = dir.filePath(QStringLiteral("copy.breezon"));
     std::int64_t printedRows = 0;
     // The second run continues the file the first one was killed over.
     for (const int n : {1, 4}) {
         QProcess p;
-        p.start(kProgram, {QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.5"),
-                           QStringLiteral("--breezon"), file});
-        ASSERT_TRUE(p.waitForStarted(10000));
         QByteArray printed;
-        while (printed.count('\n') < n && p.waitForReadyRead(20000))
-            printed += p.readAllStandardOutput();
+        ASSERT_TRUE(startAndWaitForRows(p, {QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.5"),
+                                            QStringLiteral("--breezon"), file}, n, printed));
         // Stopped first, so every row it printed is counted before it dies.
         ::kill(pid_t(p.processId()), SIGSTOP);
         p.waitForReadyRead(200);
         printed += p.readAllStandardOutput();
+        QFile::remove(copy);
+        ASSERT_TRUE(QFile::copy(file, copy));
         ::kill(pid_t(p.processId()), SIGKILL);
         ASSERT_TRUE(p.waitForFinished(20000));
         printedRows += printed.count('\n');
+        EXPECT_EQ(rowsIn(copy), printedRows) << "a copy after " << n << " rows";
         EXPECT_EQ(rowsIn(file), printedRows) << "after a kill at " << n << " rows";
+        EXPECT_EQ(filesIn(dir.path()), (QStringList{QStringLiteral("copy.breezon"), QStringLiteral("k.breezon")}));
     }
 }
 

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The recording file: what goes in comes back out, a file is continued and
-// never emptied, a file that is not ours is refused, and a full disk costs
-// no row.
+// never emptied, a file that is not ours (or is damaged, or has another's
+// helper file beside it) is refused and left as it was, one writer at a
+// time, read where it cannot be written, and a full disk costs no row.
+#include "Files.h"
 #include "Frame.h"
 #include "RecordingFileOutput.h"
 #include "RecordingFileReader.h"
+#include "SmallDisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
-#include <sys/mount.h>
 
 #include <vector>
 
@@ -130,11 +132,7 @@ TEST(RecordingFile, AFileThatIsNotARecordingIsRefusedAndLeftAlone)
          "newer breezon"},
     };
     for (const auto &c : cases) {
-        const QByteArray before = [&] {
-            QFile f(c.path);
-            f.open(QIODevice::ReadOnly);
-            return f.readAll();
-        }();
+            const QByteArray before = readAll(c.path);
         QString why;
         EXPECT_TRUE(readBack(c.path, &why).empty());
         EXPECT_TRUE(why.contains(QString::fromLatin1(c.why))) << why.toStdString();
@@ -142,9 +140,7 @@ TEST(RecordingFile, AFileThatIsNotARecordingIsRefusedAndLeftAlone)
         const ExportResult opened = out.open();
         EXPECT_FALSE(opened.ok);
         EXPECT_TRUE(opened.error.contains(QString::fromLatin1(c.why))) << opened.error.toStdString();
-        QFile f(c.path);
-        f.open(QIODevice::ReadOnly);
-        EXPECT_EQ(f.readAll(), before) << c.path.toStdString();
+        EXPECT_EQ(readAll(c.path), before) << c.path.toStdString();
     }
     QString why;
     EXPECT_TRUE(readBack(dir.filePath(QStringLiteral("missing.breezon")), &why).empty());
@@ -152,37 +148,14 @@ TEST(RecordingFile, AFileThatIsNotARecordingIsRefusedAndLeftAlone)
     EXPECT_FALSE(why.isEmpty());
 }
 
-// A small disk of its own, mounted for the test (root only): 256 KiB, as
-// a WAL database takes 32 KiB of shared index and a page per commit.
-struct SmallDisk {
-    QTemporaryDir dir;
-    bool mounted = false;
-    SmallDisk() { mounted = ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0, "size=256k") == 0; }
-    ~SmallDisk()
-    {
-        if (mounted)
-            ::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH);
-    }
-    // Fills what is left; the filler's path.
-    QString fill()
-    {
-        const QString path = dir.filePath(QStringLiteral("filler"));
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        const QByteArray block(512, 'x');
-        while (f.write(block) == block.size() && f.flush()) {
-        }
-        return path;
-    }
-};
-
 TEST(RecordingFile, ADiskThatFillsAndIsEmptiedEndsWithEveryRow)
 {
     for (const auto mode : kModes) {
-        SmallDisk disk;
+        // 256 KiB: room for the file, its journal and a little more.
+        SmallDisk disk("256k");
         if (!disk.mounted)
             GTEST_SKIP() << "mounting a tmpfs is not permitted here";
-        const QString path = disk.dir.filePath(QStringLiteral("full.breezon"));
+        const QString path = disk.path(QStringLiteral("full.breezon"));
         std::vector<std::pair<QString, bool>> notes;
         RecordingFileOutput out(path, OutputContext{}, mode);
         out.setNote([&](const QString &text, bool failure) { notes.emplace_back(text, failure); });
@@ -217,6 +190,174 @@ TEST(RecordingFile, ADiskThatFillsAndIsEmptiedEndsWithEveryRow)
         ASSERT_EQ(int(read.size()), rows);
         for (int i = 0; i < rows; ++i)
             EXPECT_EQ(read[std::size_t(i)].frame.bytes, rowNumber(i).frame.bytes) << i;
+    }
+}
+
+void exec(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+// `sql` run on `from` and left uncommitted or in its log, as a crash leaves
+// it: the database and its helper file copied to `to` meanwhile.
+void crashed(const QString &from, const char *sql, const char *helper, const QString &to)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(from).constData(), &db);
+    ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    for (const char *suffix : {"", helper})
+        ASSERT_TRUE(QFile::copy(from + QLatin1String(suffix), to + QLatin1String(suffix))) << suffix;
+    sqlite3_close(db); // rolls back or checkpoints the original, not the copy
+}
+
+TEST(RecordingFile, OneWriterAtATimeAndReadersBesideIt)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("one.breezon"));
+    RecordingFileOutput first(path, OutputContext{}, RecordingFileOutput::Mode::Synchronous);
+    ASSERT_TRUE(first.open().ok);
+    first.add(rowNumber(0));
+    RecordingFileOutput second(path, OutputContext{}, RecordingFileOutput::Mode::Synchronous);
+    const ExportResult refused = second.open();
+    EXPECT_FALSE(refused.ok);
+    EXPECT_EQ(refused.error, QStringLiteral("in use by another breezon"));
+    EXPECT_EQ(readBack(path).size(), 1u); // read while it is written
+    first.add(rowNumber(1));
+    EXPECT_TRUE(first.finish().ok);
+    EXPECT_EQ(readBack(path).size(), 2u);
+    EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("one.breezon")}); // no helper file left
+}
+
+// Read-only: the recording as it is, and one that a crash left with a hot
+// journal (its uncommitted change spilled into the file), are read whole
+// and nothing is left beside them; a writer is told why it cannot write.
+TEST(RecordingFile, ARecordingReadsWhereItCannotBeWritten)
+{
+    QTemporaryDir dir;
+    const QString plain = dir.filePath(QStringLiteral("plain.breezon"));
+    const QString hot = dir.filePath(QStringLiteral("hot.breezon"));
+    write(plain, 0, 300, RecordingFileOutput::Mode::Synchronous);
+    const QString scratch = dir.filePath(QStringLiteral("scratch"));
+    ASSERT_TRUE(QFile::copy(plain, scratch));
+    crashed(scratch, "PRAGMA cache_size=1; BEGIN; UPDATE sample SET rh = 0;", "-journal", hot);
+    QFile::remove(scratch);
+    ASSERT_NE(readAll(hot), readAll(plain)) << "the change never reached the file";
+    const QStringList files = filesIn(dir.path());
+    ReadOnlyView readOnly(dir.path());
+    if (!readOnly.mounted)
+        GTEST_SKIP() << "mounting is not permitted here";
+    for (const QString &path : {plain, hot}) {
+        RecordingFileReader reader;
+        ASSERT_TRUE(reader.open(path).ok) << path.toStdString();
+        RowRecord row;
+        int rows = 0;
+        while (reader.next(row))
+            EXPECT_EQ(row.frame.bytes, rowNumber(rows++).frame.bytes);
+        EXPECT_EQ(rows, 300) << path.toStdString();
+        EXPECT_EQ(reader.damagedRows(), 0) << path.toStdString();
+        RecordingFileOutput writer(path, OutputContext{}, RecordingFileOutput::Mode::Synchronous);
+        const ExportResult refused = writer.open();
+        EXPECT_TRUE(refused.error.startsWith(QStringLiteral("read-only"))) << refused.error.toStdString();
+    }
+    EXPECT_EQ(filesIn(dir.path()), files);
+}
+
+// A helper file is judged in a private copy before the file is opened for
+// writing: another database's is never applied, and the refused files stay
+// as they were; a recording of an older version with its own pending log
+// is taken on, the log folded in and gone.
+TEST(RecordingFile, AHelperFileIsJudgedBeforeAnythingIsWritten)
+{
+    QTemporaryDir dir;
+    auto path = [&](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
+    write(path("ours.breezon"), 0, 20, RecordingFileOutput::Mode::Synchronous);
+    ASSERT_TRUE(QFile::copy(path("ours.breezon"), path("old.breezon")));
+    ASSERT_TRUE(QFile::copy(path("ours.breezon"), path("foreign.breezon")));
+    const char *logged = "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0; ";
+    crashed(path("old.breezon"), (std::string(logged) + "INSERT INTO recording VALUES ('note', 'in the log');").c_str(),
+            "-wal", path("legacy.breezon"));
+    exec(path("other.db"), "CREATE TABLE t(x);");
+    crashed(path("other.db"), (std::string(logged) + "INSERT INTO t VALUES (1);").c_str(), "-wal", path("theirs.db"));
+    ASSERT_TRUE(QFile::copy(path("theirs.db-wal"), path("foreign.breezon-wal")));
+    const struct {
+        const char *file;
+        const char *why; // empty: taken on
+    } cases[] = {
+        {"foreign.breezon", "the helper file"},
+        {"theirs.db", "another program"},
+        {"legacy.breezon", ""},
+    };
+    for (const auto &c : cases) {
+        const QString file = path(c.file), log = file + QStringLiteral("-wal");
+        const QByteArray before = readAll(file), logBefore = readAll(log);
+        RecordingFileOutput out(file, OutputContext{}, RecordingFileOutput::Mode::Synchronous);
+        const ExportResult opened = out.open();
+        EXPECT_EQ(opened.ok, !*c.why) << c.file << opened.error.toStdString();
+        EXPECT_TRUE(opened.error.contains(QString::fromLatin1(c.why))) << c.file << opened.error.toStdString();
+        if (!*c.why) {
+            out.add(rowNumber(20));
+            EXPECT_TRUE(out.finish().ok);
+            EXPECT_EQ(readBack(file).size(), 21u);
+            EXPECT_FALSE(QFile::exists(log));
+            EXPECT_EQ(readAll(file).at(18), 1) << "still in WAL mode";
+            continue;
+        }
+        EXPECT_EQ(readAll(file), before) << c.file;
+        EXPECT_EQ(readAll(log), logBefore) << c.file;
+    }
+}
+
+// Damage is found by the row where it starts, never shown as a reading, and
+// a writer refuses the file without changing it.
+TEST(RecordingFile, DamageIsToldByItsRowAndNeverReadAsAReading)
+{
+    QTemporaryDir dir;
+    const QString good = dir.filePath(QStringLiteral("good.breezon"));
+    write(good, 0, 300, RecordingFileOutput::Mode::Synchronous);
+    const QByteArray bytes = readAll(good);
+    const auto frameOf = [&](int seq) {
+        const auto &b = rowNumber(seq).frame.bytes;
+        return bytes.indexOf(QByteArray(reinterpret_cast<const char *>(b.data()), qsizetype(b.size())));
+    };
+    const struct {
+        const char *name;
+        qsizetype at;      // where the damage goes
+        QByteArray with;   // empty: the file is cut there
+    } cases[] = {
+        {"a flipped byte", frameOf(17) + 9, QByteArray(1, char(bytes[frameOf(17) + 9] ^ 0x04))},
+        {"64 bytes of something else", frameOf(150) - 30, QByteArray(64, '\x5A')},
+        {"cut short", frameOf(200) - 100, QByteArray()},
+    };
+    for (const auto &c : cases) {
+        ASSERT_GT(c.at, 0) << c.name;
+        const QString path = dir.filePath(QString::fromLatin1(c.name) + QStringLiteral(".breezon"));
+        ASSERT_TRUE(writeFile(path, c.with.isEmpty() ? bytes.left(c.at) : QByteArray(bytes).replace(c.at, c.with.size(), c.with)));
+        RecordingFileReader reader;
+        const ExportResult readable = reader.open(path);
+        ASSERT_TRUE(readable.ok) << c.name << readable.error.toStdString();
+        RowRecord row;
+        int read = 0;
+        while (reader.next(row)) {
+            EXPECT_EQ(row.frame.bytes, rowNumber(row.seq).frame.bytes) << c.name << row.seq;
+            ++read;
+        }
+        // Rows left out and counted, or (where the end is gone) the rest
+        // told unreadable; the damage is told from near where it was made.
+        const std::int64_t first = reader.damagedRows() > 0 ? reader.firstDamaged() : read;
+        EXPECT_TRUE(reader.damagedRows() > 0 || reader.error().startsWith(QStringLiteral("damaged at row")))
+            << c.name << reader.error().toStdString();
+        if (reader.lastSeq() == 299)
+            EXPECT_EQ(read + reader.damagedRows(), 300) << c.name;
+        EXPECT_TRUE(std::abs(frameOf(int(first)) - c.at) < 4096) << c.name << " at row " << first;
+        const QByteArray before = readAll(path);
+        RecordingFileOutput out(path, OutputContext{}, RecordingFileOutput::Mode::Synchronous);
+        const ExportResult opened = out.open();
+        EXPECT_TRUE(opened.error.startsWith(QStringLiteral("damaged at row %1").arg(first)))
+            << c.name << ": " << opened.error.toStdString();
+        EXPECT_EQ(readAll(path), before) << c.name;
     }
 }
 

@@ -20,6 +20,11 @@ struct RecordedSaveDialog {
     bool overwritePrompt;
 };
 
+struct RecordedQuestion {
+    QString text;
+    QStringList answers;
+};
+
 struct RecordedOpenDialog {
     QString filter;
     QString folder; // where it starts
@@ -36,6 +41,10 @@ public:
     std::vector<RecordedMessage> messages;
     std::vector<RecordedSaveDialog> saveDialogs;
     std::vector<RecordedOpenDialog> openDialogs; // answered from `paths` too
+    // Answers to the next questions, in order; an exhausted script closes
+    // the box without one (-1).
+    std::deque<int> answers;
+    std::vector<RecordedQuestion> questions;
 
     void message(QWidget *, const QString &caption, const QString &text, MessageIcon icon) override
     {
@@ -50,6 +59,16 @@ public:
         QString p = paths.front();
         paths.pop_front();
         return p;
+    }
+
+    int ask(QWidget *, const QString &, const QString &text, const QStringList &choices) override
+    {
+        questions.push_back({text, choices});
+        if (answers.empty())
+            return -1;
+        const int a = answers.front();
+        answers.pop_front();
+        return a;
     }
 
     QString openPath(QWidget *, const QString &filter, const QString &folder) override

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small disk of its own for a test: a tmpfs of the size given, mounted on
-// a temporary folder (root only) and let go at the end. Where mounting is
-// not permitted `mounted` is false, and the test skips.
+// a temporary folder (root only) and let go at the end. And a folder seen
+// read-only, as on a read-only mount. Where mounting is not permitted
+// `mounted` is false, and the test skips.
 
 #include <QByteArray>
 #include <QFile>
@@ -40,4 +41,27 @@ struct SmallDisk {
         }
         return filler;
     }
+};
+
+// `folder` made read-only in place (a read-only bind mount over it) until
+// the end of the scope.
+struct ReadOnlyView {
+    QByteArray folder;
+    bool mounted = false;
+
+    explicit ReadOnlyView(const QString &path) : folder(QFile::encodeName(path))
+    {
+        mounted = ::mount(folder.constData(), folder.constData(), nullptr, MS_BIND, nullptr) == 0;
+        if (mounted && ::mount(nullptr, folder.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+            ::umount2(folder.constData(), MNT_DETACH);
+            mounted = false;
+        }
+    }
+    ~ReadOnlyView()
+    {
+        if (mounted)
+            ::umount2(folder.constData(), MNT_DETACH);
+    }
+    ReadOnlyView(const ReadOnlyView &) = delete;
+    ReadOnlyView &operator=(const ReadOnlyView &) = delete;
 };
