@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include <sqlite3.h>
 
 namespace {
 
@@ -52,26 +51,6 @@ private:
     mutable std::string why_;
 };
 
-// The last value of `key` among the recording's facts (its table
-// `recording`); empty when it has none.
-QString recordedFact(const QString &path, const char *key)
-{
-    sqlite3 *db = nullptr;
-    QString value;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt *st = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT value FROM recording WHERE key = ? ORDER BY rowid DESC LIMIT 1", -1, &st,
-                               nullptr) == SQLITE_OK) {
-            sqlite3_bind_text(st, 1, key, -1, SQLITE_STATIC);
-            if (sqlite3_step(st) == SQLITE_ROW)
-                value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-        }
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return value;
-}
-
 } // namespace
 
 bool Recorder::startReplay()
@@ -86,7 +65,7 @@ bool Recorder::startReplay()
     }
     // The rows are the recorded instrument's: by default they keep its name,
     // host and so its topics, and an outbox left by the live run is found.
-    if (!prepare(recordedFact(options_.from, "name"), recordedFact(options_.from, "host")))
+    if (!prepare(reader->fact("name"), reader->fact("host")))
         return false;
     context_.conversion = true;
     source_ = std::make_unique<SourceSpine>(options_.from);

@@ -91,6 +91,20 @@ ExportResult RecordingFileReader::open(const QString &path)
     return ExportResult::success();
 }
 
+QString RecordingFileReader::fact(const char *key) const
+{
+    sqlite3_stmt *st = nullptr;
+    QString value;
+    if (base_.db() && sqlite3_prepare_v2(base_.db(), "SELECT value FROM recording WHERE key = ? ORDER BY rowid DESC LIMIT 1",
+                                         -1, &st, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(st, 1, key, -1, SQLITE_STATIC);
+        if (sqlite3_step(st) == SQLITE_ROW)
+            value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+    }
+    sqlite3_finalize(st);
+    return value;
+}
+
 std::int64_t RecordingFileReader::rowsIn(const QString &path)
 {
     RecordingFileReader reader;

@@ -39,6 +39,9 @@ public:
     std::int64_t rowCount() const { return rows_; }
     std::int64_t lastSeq() const { return last_; }
     int version() const { return version_; }
+    // The last value of `key` among the recording's facts (its table
+    // `recording`: "name", "host", "port", …); empty when it has none.
+    QString fact(const char *key) const;
 
     // Reading goes on from row `seq`, up to `last` (the last at opening when
     // negative; a larger one reads rows written since, when there are).
