@@ -17,6 +17,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -125,6 +126,12 @@ TEST_F(WindowJournal, ARunIsKeptAndReopensAsItWas)
     EXPECT_EQ(reopened.pages.currentPage, live.pages.currentPage);
     EXPECT_EQ(reopened.text, live.text);
     EXPECT_TRUE(dialogs.messages.empty());
+    // The recorder makes the same rows of the window's recording.
+    const QString converted = folder.filePath(QStringLiteral("converted.txt"));
+    EXPECT_EQ(QProcess::execute(QStringLiteral(BREEZON_RECORD_PATH), {"--from", file, "--txt", converted}), 0);
+    QFile text(converted);
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    EXPECT_EQ(text.readAll(), live.text);
 
     // START goes on in the reopened recording and its file.
     recordUntil(list().itemCount() + 2);
