@@ -16,11 +16,6 @@ namespace recording_file {
 
 namespace {
 
-std::int32_t bigEndian32(const unsigned char *b)
-{
-    return std::int32_t(std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 | std::uint32_t(b[2]) << 8 | b[3]);
-}
-
 std::string_view textAt(sqlite3_stmt *st, int column)
 {
     const unsigned char *t = sqlite3_column_text(st, column);
@@ -57,11 +52,7 @@ bool readHeader(int fd, Header *header)
     if (n < 0)
         return false;
     header->sqlite = n == sizeof b && std::memcmp(b, "SQLite format 3", 16) == 0;
-    if (header->sqlite) {
-        header->wal = b[18] == 2 && b[19] == 2;
-        header->userVersion = bigEndian32(b + 60);
-        header->applicationId = bigEndian32(b + 68);
-    }
+    header->wal = header->sqlite && b[18] == 2 && b[19] == 2;
     return true;
 }
 
