@@ -85,7 +85,6 @@ LiveFile::~LiveFile() { close(); }
 
 bool LiveFile::open(const QString &path, const QByteArray &lineEnd, const Check &check)
 {
-    path_ = path;
     fd_ = posix_file::openForAppend(path);
     if (fd_ < 0) {
         errno_ = errno;

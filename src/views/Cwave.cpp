@@ -169,11 +169,6 @@ int Cwave::periodMs() const
     return index <= 0 ? 500 : index * 1000;
 }
 
-QString Cwave::portPath() const
-{
-    return portBox_ && portBox_->currentIndex() >= 0 ? portBox_->currentData().toString() : QString();
-}
-
 void Cwave::onCommand(int id)
 {
     switch (id) {
