@@ -11,6 +11,8 @@
 #include <cstring>
 #include <limits>
 
+using recording_file::queryInt;
+
 namespace {
 
 // Rows per read: small enough that a writer waits a few milliseconds at most.
@@ -58,18 +60,10 @@ ExportResult RecordingFileReader::open(const QString &path)
         return ExportResult::failure(QString::fromStdString(recording_file::blameHelper(name, why)));
     }
     sqlite3 *db = base_.db();
-    const auto one = [&](const char *sql, std::int64_t *out) {
-        sqlite3_stmt *st = nullptr;
-        int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
-        if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW)
-            *out = sqlite3_column_int64(st, 0);
-        sqlite3_finalize(st);
-        return rc == SQLITE_ROW ? SQLITE_OK : rc;
-    };
     // Where the last page cannot be read (a file cut short), the rows are
     // read up to the damage, which is then told.
     if (why.empty())
-        if (const int rc = one("SELECT IFNULL(MAX(seq), -1) FROM sample", &last_); rc != SQLITE_OK) {
+        if (const int rc = queryInt(db, "SELECT IFNULL(MAX(seq), -1) FROM sample", &last_); rc != SQLITE_OK) {
             if (!unreadable(rc))
                 why = recording_file::causeOf(db, rc);
             last_ = std::numeric_limits<int>::max();
@@ -78,7 +72,7 @@ ExportResult RecordingFileReader::open(const QString &path)
     // The rows by their numbers, from the table's key at once: a count(*)
     // would read every page of a large file.
     std::int64_t first = 0;
-    if (why.empty() && one("SELECT IFNULL(MIN(seq), 0) FROM sample", &first) == SQLITE_OK && endKnown_)
+    if (why.empty() && queryInt(db, "SELECT IFNULL(MIN(seq), 0) FROM sample", &first) == SQLITE_OK && endKnown_)
         rows_ = last_ < 0 ? 0 : last_ - first + 1;
     if (why.empty() && sqlite3_prepare_v3(db, recording_file::selectRows(version_), -1, SQLITE_PREPARE_PERSISTENT,
                                           &query_, nullptr) != SQLITE_OK)

@@ -156,14 +156,9 @@ bool RecordingFileWriter::open(const std::string &path, std::string *why)
         ok = (exec(db_, "BEGIN IMMEDIATE") && exec(db_, recording_file::kUpgradeToV2) && exec(db_, "COMMIT")) ||
              fail(&notOurs);
     }
-    sqlite3_stmt *st = nullptr;
-    if (ok && sqlite3_prepare_v2(db_, "SELECT IFNULL(MAX(seq) + 1, 0) FROM sample", -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW)
-        nextSeq_ = sqlite3_column_int64(st, 0);
-    else if (ok)
+    if (ok && recording_file::queryInt(db_, "SELECT IFNULL(MAX(seq) + 1, 0) FROM sample", &nextSeq_) != SQLITE_OK)
         ok = fail(&notOurs);
-    sqlite3_finalize(st);
-    st = nullptr;
+    sqlite3_stmt *st = nullptr;
     if (ok && sqlite3_prepare_v2(db_, "SELECT destination, delivered FROM outbox", -1, &st, nullptr) == SQLITE_OK) {
         while (sqlite3_step(st) == SQLITE_ROW)
             marks_[reinterpret_cast<const char *>(sqlite3_column_text(st, 0))] = sqlite3_column_int64(st, 1);
