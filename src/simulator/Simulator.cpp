@@ -148,12 +148,6 @@ void Simulator::setSettings(const Settings &settings)
     settings_ = settings;
 }
 
-Simulator::Settings Simulator::settings() const
-{
-    std::lock_guard lock(mutex_);
-    return settings_;
-}
-
 void Simulator::setDisturbances(const Disturbances &disturbances)
 {
     std::lock_guard lock(mutex_);
