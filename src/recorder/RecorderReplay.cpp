@@ -31,8 +31,7 @@ public:
     {
         if (!writer_.isOpen() && !tried_) {
             tried_ = true;
-            if (!writer_.open(QFile::encodeName(path_).toStdString(), &why_))
-                return -1;
+            writer_.open(QFile::encodeName(path_).toStdString(), nullptr);
         }
         return writer_.isOpen() ? writer_.delivered(destination) : -1;
     }
@@ -48,7 +47,6 @@ private:
     QString path_;
     mutable RecordingFileWriter writer_;
     mutable bool tried_ = false;
-    mutable std::string why_;
 };
 
 } // namespace
