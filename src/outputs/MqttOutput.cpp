@@ -188,7 +188,7 @@ ExportResult MqttOutput::finish()
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     noteDelivered();
-    link_->stop(kGoodbye, kGoodbye);
+    link_->stop(kGoodbye);
     const std::int64_t left = last_ - noted_;
     if (left > 0)
         tell(QStringLiteral("%1 rows wait in the outbox of %2 for the %3 (%4); the next start sends them")
