@@ -235,11 +235,7 @@ bool RecordingFileOutput::ended()
 
 int RecordingFileOutput::settle()
 {
-    if (mode_ == Mode::Synchronous) {
-        std::lock_guard lock(shared_.mutex);
-        return int(shared_.queue.size());
-    }
-    if (thread_.joinable()) {
+    if (thread_.joinable()) { // the Background mode's writer
         {
             std::lock_guard lock(shared_.mutex);
             shared_.finishing = true;
@@ -248,6 +244,5 @@ int RecordingFileOutput::settle()
         shared_.wake.notify_one();
         thread_.join();
     }
-    std::lock_guard lock(shared_.mutex);
-    return int(shared_.queue.size());
+    return int(waiting());
 }
