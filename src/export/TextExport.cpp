@@ -6,7 +6,6 @@
 
 #include <QtEndian>
 
-
 namespace {
 
 constexpr int kFieldWidth = 10;

@@ -12,8 +12,6 @@
 #include <QTime>
 
 #include <array>
-#include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
 

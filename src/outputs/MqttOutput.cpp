@@ -4,7 +4,6 @@
 #include "HaDiscovery.h"
 #include "JsonRow.h"
 #include "MqttLink.h"
-#include "StdoutFormats.h"
 
 #include <thread>
 

@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QTimer>
 
-
 namespace {
 
 // The recording read, as the outputs made from it see it. Its outbox is

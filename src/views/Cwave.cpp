@@ -19,7 +19,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QThread>
-#include <QTimer>
 
 #include <algorithm>
 

@@ -12,7 +12,6 @@
 
 #include <QFont>
 #include <QImage>
-#include <QPen>
 #include <QWidget>
 
 #include <cstdint>
