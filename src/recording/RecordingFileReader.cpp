@@ -53,8 +53,9 @@ ExportResult RecordingFileReader::open(const QString &path)
                                                              : QStringLiteral("No such file or directory"));
     const std::string name = QFile::encodeName(path).toStdString();
     std::string why;
+    int version = 0;
     if (base_.open(name, false, &why))
-        why = recording_file::whyNotOurs(base_.db(), &version_);
+        why = recording_file::whyNotOurs(base_.db(), &version);
     if (!why.empty()) {
         close();
         return ExportResult::failure(QString::fromStdString(recording_file::blameHelper(name, why)));
@@ -74,7 +75,7 @@ ExportResult RecordingFileReader::open(const QString &path)
     std::int64_t first = 0;
     if (why.empty() && queryInt(db, "SELECT IFNULL(MIN(seq), 0) FROM sample", &first) == SQLITE_OK && endKnown_)
         rows_ = last_ < 0 ? 0 : last_ - first + 1;
-    if (why.empty() && sqlite3_prepare_v3(db, recording_file::selectRows(version_), -1, SQLITE_PREPARE_PERSISTENT,
+    if (why.empty() && sqlite3_prepare_v3(db, recording_file::selectRows(version), -1, SQLITE_PREPARE_PERSISTENT,
                                           &query_, nullptr) != SQLITE_OK)
         why = recording_file::lastError(db);
     if (!why.empty()) {
@@ -233,7 +234,6 @@ void RecordingFileReader::close()
     last_ = -1;
     from_ = 0;
     end_ = -1;
-    version_ = 0;
     damaged_ = 0;
     firstDamaged_ = -1;
 }
