@@ -91,20 +91,15 @@ bool ReadOnlyDatabase::open(const std::string &path, bool copy, std::string *why
     int rc = SQLITE_READONLY;
     if (!copy && !header_.wal && !hasHelperFile(path, "-wal")) {
         rc = openAt(path, false);
-        if ((rc & 0xFF) != SQLITE_READONLY) {
-            if (rc == SQLITE_OK)
-                return true;
-            *why = causeOf(db_, rc);
-            close();
-            return false;
-        }
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
+        if ((rc & 0xFF) == SQLITE_READONLY)
+            close(); // a journal to roll back: a copy is read instead
     }
-    const std::string target = copy_.make(path, why, helpers);
-    if (target.empty())
-        return false;
-    rc = openAt(target, true);
+    if ((rc & 0xFF) == SQLITE_READONLY) {
+        const std::string target = copy_.make(path, why, helpers);
+        if (target.empty())
+            return false;
+        rc = openAt(target, true);
+    }
     if (rc == SQLITE_OK)
         return true;
     *why = causeOf(db_, rc);
