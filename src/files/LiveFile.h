@@ -70,6 +70,7 @@ public:
 
 private:
     bool writeOne(const QByteArray &records);
+    bool fail(); // error() and errorNumber() from errno; false
 
     int fd_ = -1;
     bool owned_ = true;
