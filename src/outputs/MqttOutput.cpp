@@ -24,8 +24,7 @@ MqttOutput::~MqttOutput() = default;
 
 QString MqttOutput::name() const
 {
-    return config_ ? QStringLiteral("MQTT broker %1").arg(text(config_->address()))
-                   : QStringLiteral("MQTT broker %1").arg(withoutPassword(url_));
+    return QStringLiteral("MQTT broker %1").arg(config_ ? text(config_->address()) : withoutPassword(url_));
 }
 
 ExportResult MqttOutput::open()

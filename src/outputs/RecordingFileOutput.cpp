@@ -160,15 +160,12 @@ void RecordingFileOutput::run()
 
 void RecordingFileOutput::report()
 {
-    bool failingNow;
-    std::string why;
-    {
-        std::lock_guard lock(shared_.mutex);
-        failingNow = shared_.failing;
-        why = shared_.why;
-    }
+    std::unique_lock lock(shared_.mutex);
+    const bool failingNow = shared_.failing;
+    const QString why = QString::fromStdString(shared_.why);
+    lock.unlock();
     if (failingNow)
-        failed(QString::fromStdString(why));
+        failed(why);
     else
         recovered(QStringLiteral("the %1 is written again, with every row kept meanwhile").arg(name()));
 }
