@@ -65,11 +65,8 @@ void RunJournal::endRecording()
 
 int RunJournal::settle()
 {
-    int lost = 0;
-    if (output_) {
-        lost = output_->settle();
-        output_.reset();
-    }
+    const int lost = output_ ? output_->settle() : 0;
+    output_.reset();
     return lost;
 }
 
