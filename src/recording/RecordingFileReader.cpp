@@ -37,12 +37,6 @@ bool unreadable(int rc) { return (rc & 0xFF) == SQLITE_CORRUPT || (rc & 0xFF) ==
 
 } // namespace
 
-bool RecordingFileReader::fail(const QString &why)
-{
-    error_ = why;
-    return false;
-}
-
 ExportResult RecordingFileReader::open(const QString &path)
 {
     close();
@@ -171,7 +165,8 @@ bool RecordingFileReader::fetch()
     }
     if (unreadable(rc) && skipDamage())
         return true;
-    return fail(cause);
+    error_ = cause;
+    return false;
 }
 
 // A page that cannot be read lies at from_: reading goes on at the first

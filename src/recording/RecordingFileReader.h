@@ -55,7 +55,6 @@ public:
     void close();
 
 private:
-    bool fail(const QString &why);
     bool fetch();
     bool skipDamage();
     void noteDamaged(std::int64_t seq, std::int64_t count);
