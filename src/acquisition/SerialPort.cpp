@@ -92,11 +92,7 @@ bool applySerialSettings(termios &t)
 bool configurePort(int fd)
 {
     termios t{};
-    if (tcgetattr(fd, &t) != 0)
-        return false;
-    if (!applySerialSettings(t))
-        return false;
-    if (tcsetattr(fd, TCSANOW, &t) != 0)
+    if (tcgetattr(fd, &t) != 0 || !applySerialSettings(t) || tcsetattr(fd, TCSANOW, &t) != 0)
         return false;
 
     int lines = TIOCM_DTR | TIOCM_RTS;
@@ -131,12 +127,7 @@ bool SerialPort::open(const std::string &path, std::string *whyNot)
 
     // The lock first: a port that another of our programs holds is left
     // exactly as it is. Closing drops a lock we took.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return fail(error);
-    }
-    if (ioctl(fd, TIOCEXCL) != 0) {
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
         const int error = errno;
         ::close(fd);
         return fail(error);

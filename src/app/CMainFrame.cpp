@@ -274,10 +274,7 @@ void CMainFrame::closeEvent(QCloseEvent *event)
     // The run ends with the window: no new row while the user is asked.
     if (journal_.unwritten().rows > 0 && wave_->isRunning())
         wave_->startStop();
-    if (closeGuard_->mayClose())
-        event->accept();
-    else
-        event->ignore();
+    event->setAccepted(closeGuard_->mayClose());
 }
 
 bool CMainFrame::event(QEvent *event)

@@ -8,6 +8,7 @@
 #include "Cwave.h"
 #include "Dialogs.h"
 #include "RecordingFileReader.h"
+#include "RecordingFolder.h"
 #include "StatisticsWindow.h"
 #include "SpreadsheetExport.h"
 #include "TextExport.h"
@@ -83,7 +84,7 @@ void CbreezonApp::openFile()
     // In the recordings folder, where the runs are kept.
     QString folder = frame_->journal().folder();
     if (folder.isEmpty())
-        folder = RunJournal::defaultFolder();
+        folder = recording_file::userFolder();
     const QString path = dialogs().openPath(frame_.get(), QStringLiteral("Breezon recording (*.breezon)"), folder);
     if (!path.isEmpty())
         openRecording(path);

@@ -2,7 +2,6 @@
 #include "RunJournal.h"
 
 #include "PosixFile.h"
-#include "RecordingFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,14 +9,7 @@
 
 #include <unistd.h>
 
-RunJournal::RunJournal(std::function<OutputContext()> context, QObject *parent)
-    : QObject(parent), context_(std::move(context))
-{
-}
-
 RunJournal::~RunJournal() = default;
-
-QString RunJournal::defaultFolder() { return recording_file::userFolder(); }
 
 QString RunJournal::newPath(const Timestamp &start) const
 {
@@ -73,11 +65,8 @@ void RunJournal::endRecording()
 
 int RunJournal::settle()
 {
-    int lost = 0;
-    if (output_) {
-        lost = output_->settle();
-        output_.reset();
-    }
+    const int lost = output_ ? output_->settle() : 0;
+    output_.reset();
     return lost;
 }
 

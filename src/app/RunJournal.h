@@ -19,15 +19,12 @@
 class RunJournal : public QObject, public Output {
     Q_OBJECT
 public:
-    // `context` tells the port and period a new recording is made with.
-    explicit RunJournal(std::function<OutputContext()> context = {}, QObject *parent = nullptr);
     ~RunJournal() override; // waits for the files to be written
 
-    // $XDG_DATA_HOME/breezon/recordings (~/.local/share/… when unset).
-    static QString defaultFolder();
     // Where new recordings go; empty keeps no journal at all.
     void setFolder(const QString &folder) { folder_ = folder; }
     QString folder() const { return folder_; }
+    // Tells the port and period a new recording is made with.
     void setContext(std::function<OutputContext()> context) { context_ = std::move(context); }
 
     QString name() const override { return QStringLiteral("journal"); }

@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "CbreezonApp.h"
 #include "Dialogs.h"
+#include "RecordingFolder.h"
 #include "Simulator.h"
 
 #include <QApplication>
@@ -165,7 +166,7 @@ int main(int argc, char **argv)
         return 1;
     }
     if (!parser.isSet(QStringLiteral("no-journal")))
-        app->frame().journal().setFolder(RunJournal::defaultFolder());
+        app->frame().journal().setFolder(recording_file::userFolder());
     app->show();
     if (!toOpen.isEmpty())
         app->openRecording(toOpen.first());

@@ -5,8 +5,6 @@
 
 #include <QtEndian>
 
-#include <cerrno>
-#include <cstring>
 #include <limits>
 
 namespace {

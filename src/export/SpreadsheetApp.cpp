@@ -267,12 +267,6 @@ void Worksheet::setText(int row, int c, const QString &text, bool number)
         col.otherNumbers.erase(row);
 }
 
-bool Worksheet::isNumber(int row, int c) const
-{
-    const Column *col = column(c);
-    return col && col->numberAt(row);
-}
-
 QString Worksheet::text(int row, int c) const
 {
     const Column *col = column(c);

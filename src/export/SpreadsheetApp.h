@@ -98,7 +98,6 @@ public:
 
     // Reading back (for saving and tests), 1-based.
     QString text(int row, int column) const;
-    bool isNumber(int row, int column) const; // the cell's text is a number put with setValue
     QString numberFormat(int row, int column) const; // "General" when none was set
     double columnWidth(int column) const;           // 0: never fitted
 
@@ -110,7 +109,6 @@ public:
     const std::vector<FormatRule> &formatRules() const { return rules_; }
     const std::vector<QString> &formats() const { return formatTexts_; }
     int columnCountUsed() const { return int(columns_.size()); }
-    const std::map<int, double> &columnWidths() const { return widths_; }
 
     // The texts of one column in row order: calls `visit(row, utf8, length)`.
     // Rows with an empty text are visited too.

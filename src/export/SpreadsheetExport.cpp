@@ -58,12 +58,8 @@ void fillSheet(ExcelLink &link, const ReadingListModel &rows, int first, int cou
         link.setNumberFormat(k % 2 == 0 ? QStringLiteral("0_ ") : QStringLiteral("@"));
         for (int i = 0; i < count; ++i)
             link.SetItem(1, rows.cellText(first + i, k), i + 1);
-        if (progress && k == 1)
-            show(*progress, QStringLiteral("finish 25%,please wait..."));
-        else if (progress && k == 3)
-            show(*progress, QStringLiteral("finish 50%,please wait..."));
-        else if (progress && k == 5)
-            show(*progress, QStringLiteral("finish 75%,please wait..."));
+        if (progress && (k == 1 || k == 3 || k == 5)) // 25, 50 and 75 %
+            show(*progress, QStringLiteral("finish %1%,please wait...").arg((k + 1) / 2 * 25));
     }
     link.selectCells();
     link.autoFitColumns();

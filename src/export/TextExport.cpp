@@ -6,7 +6,6 @@
 
 #include <QtEndian>
 
-
 namespace {
 
 constexpr int kFieldWidth = 10;
@@ -41,10 +40,7 @@ void appendBytes(QByteArray &out, const QString &text)
 {
     const qsizetype start = out.size();
     out.resize(start + 2 * text.size());
-    char *dst = out.data() + start;
-    const char16_t *src = reinterpret_cast<const char16_t *>(text.utf16());
-    for (qsizetype i = 0; i < text.size(); ++i)
-        qToLittleEndian<quint16>(quint16(src[i]), dst + 2 * i);
+    qToLittleEndian<quint16>(text.utf16(), text.size(), out.data() + start);
 }
 
 } // namespace

@@ -16,12 +16,10 @@
 #include <cstdio>
 #include <charconv>
 #include <cstring>
-#include <fcntl.h>
 #include <limits>
 #include <mutex>
 #include <sys/mman.h>
 #include <utility>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace sheet {

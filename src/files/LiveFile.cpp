@@ -83,15 +83,18 @@ LiveFile::Existing existing(int fd, off_t size, off_t keep, const QByteArray &li
 
 LiveFile::~LiveFile() { close(); }
 
+bool LiveFile::fail()
+{
+    errno_ = errno;
+    error_ = posix_file::errorText(errno_);
+    return false;
+}
+
 bool LiveFile::open(const QString &path, const QByteArray &lineEnd, const Check &check)
 {
-    path_ = path;
     fd_ = posix_file::openForAppend(path);
-    if (fd_ < 0) {
-        errno_ = errno;
-        error_ = posix_file::errorText(errno_);
-        return false;
-    }
+    if (fd_ < 0)
+        return fail();
     if (!posix_file::lockForThisProcess(fd_)) {
         errno_ = errno;
         error_ = errno_ == EWOULDBLOCK ? posix_file::inUseText() : posix_file::errorText(errno_);
@@ -137,8 +140,7 @@ bool LiveFile::writeOne(const QByteArray &records)
         ok = false;
     if (ok)
         return true;
-    errno_ = errno;
-    error_ = posix_file::errorText(errno_);
+    fail();
     // No torn line: what went out of the records is taken back, and they
     // are written again, whole, later. A pipe cannot be cut (and takes
     // a short record whole or not at all).
@@ -180,11 +182,8 @@ bool LiveFile::sync()
 {
     if (fd_ < 0 || !retry())
         return false;
-    if (::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
-        errno_ = errno;
-        error_ = posix_file::errorText(errno_);
-        return false;
-    }
+    if (::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS)
+        return fail();
     return true;
 }
 
@@ -195,10 +194,7 @@ bool LiveFile::close()
     retry();
     const int fd = fd_;
     fd_ = -1;
-    if (owned_ && !posix_file::closeChecked(fd)) {
-        errno_ = errno;
-        error_ = posix_file::errorText(errno_);
-        return false;
-    }
+    if (owned_ && !posix_file::closeChecked(fd))
+        return fail();
     return !failed();
 }

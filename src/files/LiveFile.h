@@ -65,18 +65,17 @@ public:
     std::size_t waiting() const { return waiting_.size(); }
     // Bytes in the file when it was opened (0: a new or empty file).
     qint64 sizeAtOpen() const { return sizeAtOpen_; }
-    QString path() const { return path_; }
     QString error() const { return error_; }
     int errorNumber() const { return errno_; }
 
 private:
     bool writeOne(const QByteArray &records);
+    bool fail(); // error() and errorNumber() from errno; false
 
     int fd_ = -1;
     bool owned_ = true;
     bool sync_ = true;
     qint64 sizeAtOpen_ = 0;
-    QString path_;
     QString error_;
     int errno_ = 0;
     std::deque<QByteArray> waiting_;

@@ -34,12 +34,24 @@ int openWith(const QString &path, int flags)
     return fd;
 }
 
-} // namespace
-
-int openForWrite(const QString &path)
+// The process umask, read without changing it (other threads may create
+// files meanwhile).
+mode_t currentUmask()
 {
-    return openWith(path, O_WRONLY | O_CREAT | O_TRUNC);
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok)
+                    return mode_t(mask);
+            }
+    }
+    return 022;
 }
+
+} // namespace
 
 int openForAppend(const QString &path)
 {
@@ -70,21 +82,6 @@ bool closeChecked(int fd)
 {
     // After an interrupted close the descriptor is gone on Linux: no retry.
     return ::close(fd) == 0 || errno == EINTR;
-}
-
-mode_t currentUmask()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith("Umask:")) {
-                bool ok = false;
-                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
-                if (ok)
-                    return mode_t(mask);
-            }
-    }
-    return 022;
 }
 
 bool lockForThisProcess(int fd)
@@ -147,7 +144,7 @@ bool AtomicFile::begin()
         return fail(EISDIR);
     if (exists && !S_ISREG(old.st_mode)) {
         direct_ = true;
-        fd_ = openForWrite(target_);
+        fd_ = openWith(target_, O_WRONLY | O_CREAT | O_TRUNC);
         return fd_ >= 0 || fail(errno);
     }
     if (exists && inUseByAnother(target_)) {

@@ -9,15 +9,12 @@
 
 #include <cstddef>
 #include <functional>
-#include <sys/types.h>
 
 namespace posix_file {
 
 // The system's text for an errno value.
 QString errorText(int error);
 
-// Creates or empties `path` for writing; -1 with errno set on failure.
-int openForWrite(const QString &path);
 // Creates or continues `path`, every write going to its end, and readable
 // where the permissions allow; -1 with errno.
 int openForAppend(const QString &path);
@@ -29,10 +26,6 @@ bool writeAll(int fd, const char *bytes, std::size_t size, std::size_t *written 
 
 // Closes `fd`; false with errno set when the close reported a lost write.
 bool closeChecked(int fd);
-
-// The process umask, read without changing it (other threads may create
-// files meanwhile).
-mode_t currentUmask();
 
 // Output files that a breezon process is writing carry an advisory lock,
 // so a second recorder or the window refuses them instead of mixing runs.

@@ -77,11 +77,6 @@ Timestamp ReadingListModel::timestamp(int row) const
     return stored(row).time;
 }
 
-int ReadingListModel::seq(int row) const
-{
-    return row < 0 || row >= count_ ? -1 : stored(row).seq;
-}
-
 QString ReadingListModel::cellText(int row, int column) const
 {
     if (row < 0 || row >= count_)

@@ -12,8 +12,6 @@
 #include <QTime>
 
 #include <array>
-#include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -47,7 +45,6 @@ public:
 
     const Reading &reading(int row) const;
     Timestamp timestamp(int row) const;
-    int seq(int row) const;
 
     // The text of `column` for a row numbered `seq`: the one rule by which
     // the list, the exports and every output of a row make its cells.

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <thread>
 
 namespace {
 
@@ -52,7 +51,7 @@ MqttLink::MqttLink(MqttConfig config) : config_(std::move(config)) {}
 MqttLink::~MqttLink()
 {
     if (loopStarted_)
-        stop(std::chrono::milliseconds(0), std::chrono::milliseconds(0));
+        stop(std::chrono::milliseconds(0));
     if (client_)
         mosquitto_destroy(client_);
 }
@@ -180,31 +179,18 @@ void MqttLink::pumpLocked()
     }
 }
 
-std::size_t MqttLink::stop(std::chrono::milliseconds patience, std::chrono::milliseconds limit)
+void MqttLink::stop(std::chrono::milliseconds limit)
 {
     if (!loopStarted_)
-        return 0;
-    using Clock = std::chrono::steady_clock;
+        return;
     {
         std::lock_guard lock(mutex_);
         queue_.push_back({MqttMessage::Status, true, {}, "offline"});
         pumpLocked();
     }
-    const auto start = Clock::now();
-    auto progressAt = start;
-    std::uint64_t delivered = state().delivered;
-    for (;;) {
-        const State now = state();
-        if (now.waiting == 0)
-            break;
-        if (now.delivered != delivered) {
-            delivered = now.delivered;
-            progressAt = Clock::now();
-        }
-        if (Clock::now() - progressAt >= patience || Clock::now() - start >= limit)
-            break;
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (state().waiting > 0 && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -216,8 +202,6 @@ std::size_t MqttLink::stop(std::chrono::milliseconds patience, std::chrono::mill
     mosquitto_disconnect(client_);
     mosquitto_loop_stop(client_, false);
     loopStarted_ = false;
-    std::lock_guard lock(mutex_);
-    return queue_.size() + inFlight_.size();
 }
 
 MqttLink::State MqttLink::state() const
@@ -229,7 +213,6 @@ MqttLink::State MqttLink::state() const
     s.problem = problem_;
     s.refused = refused_;
     s.waiting = queue_.size() + inFlight_.size();
-    s.delivered = delivered_;
     s.deliveredSeq = deliveredSeq_;
     s.waitingAtConnect = waitingAtConnect_;
     return s;
@@ -304,7 +287,6 @@ void MqttLink::onPublish(mosquitto *, void *self, int mid)
             link->deliveredSeq_ = flight.front().seq;
         flight.pop_front();
     }
-    ++link->delivered_;
     link->resumed_ = true;
     link->pumpLocked();
 }

@@ -80,11 +80,9 @@ public:
     // finds waiting is counted from it.
     void noteNewest(std::int64_t seq);
 
-    // Queues "offline", waits for the queue to drain while the broker takes
-    // messages (at most `patience` without progress, `limit` in all), then
-    // disconnects and ends the network thread. Returns how many messages
-    // were left undelivered.
-    std::size_t stop(std::chrono::milliseconds patience, std::chrono::milliseconds limit);
+    // Queues "offline", waits at most `limit` for the queue to drain, then
+    // disconnects and ends the network thread.
+    void stop(std::chrono::milliseconds limit);
 
     struct State {
         bool connected = false;
@@ -92,7 +90,6 @@ public:
         std::string problem;         // why the broker is not taking messages; empty when it is
         bool refused = false;        // the problem is the broker's refusal (or a bad certificate)
         std::size_t waiting = 0;     // queued here or handed over and not acknowledged
-        std::uint64_t delivered = 0; // acknowledged by the broker
         std::int64_t deliveredSeq = -1; // every reading up to this row acknowledged (-1: none yet)
         std::int64_t waitingAtConnect = 0; // readings not yet acknowledged when the last connection was made
     };
@@ -147,5 +144,4 @@ private:
     std::string problem_;
     bool refused_ = false;
     std::string lastError_;    // libmosquitto's last error log line (TLS failures)
-    std::uint64_t delivered_ = 0;
 };

@@ -4,7 +4,6 @@
 #include "HaDiscovery.h"
 #include "JsonRow.h"
 #include "MqttLink.h"
-#include "StdoutFormats.h"
 
 #include <thread>
 
@@ -25,8 +24,7 @@ MqttOutput::~MqttOutput() = default;
 
 QString MqttOutput::name() const
 {
-    return config_ ? QStringLiteral("MQTT broker %1").arg(text(config_->address()))
-                   : QStringLiteral("MQTT broker %1").arg(withoutPassword(url_));
+    return QStringLiteral("MQTT broker %1").arg(config_ ? text(config_->address()) : withoutPassword(url_));
 }
 
 ExportResult MqttOutput::open()
@@ -188,7 +186,7 @@ ExportResult MqttOutput::finish()
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     noteDelivered();
-    link_->stop(kGoodbye, kGoodbye);
+    link_->stop(kGoodbye);
     const std::int64_t left = last_ - noted_;
     if (left > 0)
         tell(QStringLiteral("%1 rows wait in the outbox of %2 for the %3 (%4); the next start sends them")

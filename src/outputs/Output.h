@@ -17,7 +17,6 @@
 #include <QString>
 
 #include <functional>
-#include <memory>
 
 #include <cstdint>
 #include <string>

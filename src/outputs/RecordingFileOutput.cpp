@@ -160,15 +160,12 @@ void RecordingFileOutput::run()
 
 void RecordingFileOutput::report()
 {
-    bool failingNow;
-    std::string why;
-    {
-        std::lock_guard lock(shared_.mutex);
-        failingNow = shared_.failing;
-        why = shared_.why;
-    }
+    std::unique_lock lock(shared_.mutex);
+    const bool failingNow = shared_.failing;
+    const QString why = QString::fromStdString(shared_.why);
+    lock.unlock();
     if (failingNow)
-        failed(QString::fromStdString(why));
+        failed(why);
     else
         recovered(QStringLiteral("the %1 is written again, with every row kept meanwhile").arg(name()));
 }
@@ -235,11 +232,7 @@ bool RecordingFileOutput::ended()
 
 int RecordingFileOutput::settle()
 {
-    if (mode_ == Mode::Synchronous) {
-        std::lock_guard lock(shared_.mutex);
-        return int(shared_.queue.size());
-    }
-    if (thread_.joinable()) {
+    if (thread_.joinable()) { // the Background mode's writer
         {
             std::lock_guard lock(shared_.mutex);
             shared_.finishing = true;
@@ -248,6 +241,5 @@ int RecordingFileOutput::settle()
         shared_.wake.notify_one();
         thread_.join();
     }
-    std::lock_guard lock(shared_.mutex);
-    return int(shared_.queue.size());
+    return int(waiting());
 }

@@ -14,8 +14,7 @@
 #include <unistd.h>
 
 SpreadsheetOutput::SpreadsheetOutput(QString path, const OutputContext &context)
-    : path_(std::move(path)), spine_(context.spine),
-      conversion_(context.conversion)
+    : path_(std::move(path)), spine_(context.spine), conversion_(context.conversion)
 {
 }
 
@@ -59,8 +58,7 @@ ExportResult SpreadsheetOutput::open()
         return ExportResult::failure(posix_file::errorText(errno));
     if (!posix_file::lockForThisProcess(lock_)) {
         const int error = errno;
-        release();
-        discard();
+        discard(); // releases the hold too
         return ExportResult::failure(error == EWOULDBLOCK ? posix_file::inUseText() : posix_file::errorText(error));
     }
     return ExportResult::success();

@@ -18,8 +18,6 @@ public:
     void add(const RowRecord &row) override { stats_.add(row); }
     ExportResult finish() override;
 
-    const RunStatistics &statistics() const { return stats_; }
-
 private:
     QString path_;
     RunStatistics stats_;

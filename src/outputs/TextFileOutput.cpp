@@ -4,8 +4,7 @@
 #include "TextExport.h"
 
 #include <QStringList>
-
-#include <cstdint>
+#include <QtEndian>
 
 QByteArray TextFileOutput::record(const RowRecord &row) const
 {
@@ -23,8 +22,7 @@ namespace {
 QString utf16(const QByteArray &bytes)
 {
     QString text(bytes.size() / 2, Qt::Uninitialized);
-    for (qsizetype i = 0; i < text.size(); ++i)
-        text[i] = QChar(char16_t(std::uint8_t(bytes[2 * i]) | std::uint8_t(bytes[2 * i + 1]) << 8));
+    qFromLittleEndian<quint16>(bytes.constData(), text.size(), text.data());
     return text;
 }
 

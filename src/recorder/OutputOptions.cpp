@@ -7,32 +7,23 @@
 #include "SummaryOutput.h"
 #include "TextFileOutput.h"
 
+#include <type_traits>
+
 namespace {
 
+// The output T for the option's value, and the run's context where T takes it.
 template <typename T>
-std::unique_ptr<Output> makeFile(const QString &value, const OutputContext &)
+std::unique_ptr<Output> make(const QString &value, const OutputContext &context)
 {
-    return std::make_unique<T>(value);
-}
-
-std::unique_ptr<Output> makeSpreadsheet(const QString &value, const OutputContext &context)
-{
-    return std::make_unique<SpreadsheetOutput>(value, context);
+    if constexpr (std::is_constructible_v<T, QString, const OutputContext &>)
+        return std::make_unique<T>(value, context);
+    else
+        return std::make_unique<T>(value);
 }
 
 std::unique_ptr<Output> makeSummary(const QString &, const OutputContext &)
 {
     return std::make_unique<SummaryOutput>();
-}
-
-std::unique_ptr<Output> makeSummaryJson(const QString &value, const OutputContext &)
-{
-    return std::make_unique<SummaryOutput>(value);
-}
-
-std::unique_ptr<Output> makeMqtt(const QString &value, const OutputContext &context)
-{
-    return std::make_unique<MqttOutput>(value, context);
 }
 
 } // namespace
@@ -41,11 +32,11 @@ const std::vector<OutputOption> &outputOptions()
 {
     static const std::vector<OutputOption> table = {
         {QStringLiteral("--txt"), QStringLiteral("FILE"),
-         QStringLiteral("append each row to FILE as Save TXT writes it (UTF-16)"), makeFile<TextFileOutput>},
+         QStringLiteral("append each row to FILE as Save TXT writes it (UTF-16)"), make<TextFileOutput>},
         {QStringLiteral("--csv"), QStringLiteral("FILE"),
-         QStringLiteral("append each row to FILE as comma-separated UTF-8"), makeFile<CsvOutput>},
+         QStringLiteral("append each row to FILE as comma-separated UTF-8"), make<CsvOutput>},
         {QStringLiteral("--xls"), QStringLiteral("FILE"),
-         QStringLiteral("write the spreadsheet file FILE when the run ends"), makeSpreadsheet},
+         QStringLiteral("write the spreadsheet file FILE when the run ends"), make<SpreadsheetOutput>},
         {QStringLiteral("--breezon"), QStringLiteral("FILE"),
          QStringLiteral("record into FILE (continued if it is one) rather than the recordings folder"), nullptr},
         {QStringLiteral("--no-journal"), QString(),
@@ -55,7 +46,7 @@ const std::vector<OutputOption> &outputOptions()
                         "the port's)"),
          nullptr},
         {QStringLiteral("--mqtt"), QStringLiteral("URL"),
-         QStringLiteral("publish each row to an MQTT broker: mqtt[s]://HOST[:PORT][/PREFIX]"), makeMqtt},
+         QStringLiteral("publish each row to an MQTT broker: mqtt[s]://HOST[:PORT][/PREFIX]"), make<MqttOutput>},
         {QStringLiteral("--mqtt-user"), QStringLiteral("NAME"),
          QStringLiteral("the broker's user name (password: $BREEZON_MQTT_PASSWORD)"), nullptr},
         {QStringLiteral("--mqtt-password-file"), QStringLiteral("FILE"),
@@ -70,7 +61,7 @@ const std::vector<OutputOption> &outputOptions()
          QStringLiteral("at the end, print each quantity's count, min, max, mean and sd on standard error"),
          makeSummary},
         {QStringLiteral("--summary-json"), QStringLiteral("FILE"),
-         QStringLiteral("at the end, write the same statistics to FILE as one JSON object"), makeSummaryJson},
+         QStringLiteral("at the end, write the same statistics to FILE as one JSON object"), make<SummaryOutput>},
         {QStringLiteral("--stdout"), QStringLiteral("FORMAT"),
          QStringLiteral("print rows as text (default), jsonl or influx (line protocol)"), nullptr},
     };

@@ -2,12 +2,12 @@
 #include "Recorder.h"
 
 #include "InstrumentName.h"
+#include "OutputOptions.h"
 #include "RecordingFolder.h"
 #include "Simulator.h"
 #include "StdoutFormats.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QSysInfo>
 #include <QTimer>
 

@@ -6,7 +6,6 @@
 // file. With --from the session's source is a recording file instead of a
 // port.
 
-#include "OutputOptions.h"
 #include "RecorderOptions.h"
 #include "RecordingFileOutput.h"
 #include "SampleStore.h"

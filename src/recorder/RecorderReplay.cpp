@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QTimer>
 
-
 namespace {
 
 // The recording read, as the outputs made from it see it. Its outbox is
@@ -31,8 +30,7 @@ public:
     {
         if (!writer_.isOpen() && !tried_) {
             tried_ = true;
-            if (!writer_.open(QFile::encodeName(path_).toStdString(), &why_))
-                return -1;
+            writer_.open(QFile::encodeName(path_).toStdString(), nullptr);
         }
         return writer_.isOpen() ? writer_.delivered(destination) : -1;
     }
@@ -48,7 +46,6 @@ private:
     QString path_;
     mutable RecordingFileWriter writer_;
     mutable bool tried_ = false;
-    mutable std::string why_;
 };
 
 } // namespace

@@ -4,47 +4,25 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace recording_file {
 
 namespace {
 
-// Copies `from` to `to`; false with errno set. A file that is not there is
-// no failure when `optional`.
+namespace fs = std::filesystem;
+
+// Copies `from` to `to`, readable and writable by its owner alone (SQLite
+// recovers the copy in place); false with errno set. A file that is not
+// there is no failure when `optional`.
 bool copyFile(const std::string &from, const std::string &to, bool optional)
 {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return optional && errno == ENOENT;
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    bool ok = out >= 0;
-    char buffer[1 << 16];
-    while (ok) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        for (ssize_t done = 0; ok && done < n;) {
-            const ssize_t w = ::write(out, buffer + done, std::size_t(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            ok = w > 0;
-            done += w > 0 ? w : 0;
-        }
-    }
-    const int error = errno;
-    ::close(in);
-    if (out >= 0 && ::close(out) != 0 && ok)
-        return false;
-    errno = error;
-    return ok;
+    std::error_code error;
+    if (fs::copy_file(from, to, error))
+        fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, error);
+    errno = error.value();
+    return !error || (optional && error == std::errc::no_such_file_or_directory);
 }
 
 } // namespace
@@ -82,13 +60,8 @@ void PrivateCopy::remove()
 {
     if (folder_.empty())
         return;
-    if (DIR *dir = ::opendir(folder_.c_str())) {
-        while (const dirent *entry = ::readdir(dir))
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                ::unlink((folder_ + "/" + entry->d_name).c_str());
-        ::closedir(dir);
-    }
-    ::rmdir(folder_.c_str());
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
     folder_.clear();
 }
 

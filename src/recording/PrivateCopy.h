@@ -23,7 +23,6 @@ public:
     std::string make(const std::string &path, std::string *why, bool helpers = true);
     // Removes the copy and its folder.
     void remove();
-    bool made() const { return !folder_.empty(); }
 
 private:
     std::string folder_;

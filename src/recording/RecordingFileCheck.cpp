@@ -16,11 +16,6 @@ namespace recording_file {
 
 namespace {
 
-std::int32_t bigEndian32(const unsigned char *b)
-{
-    return std::int32_t(std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 | std::uint32_t(b[2]) << 8 | b[3]);
-}
-
 std::string_view textAt(sqlite3_stmt *st, int column)
 {
     const unsigned char *t = sqlite3_column_text(st, column);
@@ -57,11 +52,7 @@ bool readHeader(int fd, Header *header)
     if (n < 0)
         return false;
     header->sqlite = n == sizeof b && std::memcmp(b, "SQLite format 3", 16) == 0;
-    if (header->sqlite) {
-        header->wal = b[18] == 2 && b[19] == 2;
-        header->userVersion = bigEndian32(b + 60);
-        header->applicationId = bigEndian32(b + 68);
-    }
+    header->wal = header->sqlite && b[18] == 2 && b[19] == 2;
     return true;
 }
 
@@ -100,20 +91,15 @@ bool ReadOnlyDatabase::open(const std::string &path, bool copy, std::string *why
     int rc = SQLITE_READONLY;
     if (!copy && !header_.wal && !hasHelperFile(path, "-wal")) {
         rc = openAt(path, false);
-        if ((rc & 0xFF) != SQLITE_READONLY) {
-            if (rc == SQLITE_OK)
-                return true;
-            *why = causeOf(db_, rc);
-            close();
-            return false;
-        }
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
+        if ((rc & 0xFF) == SQLITE_READONLY)
+            close(); // a journal to roll back: a copy is read instead
     }
-    const std::string target = copy_.make(path, why, helpers);
-    if (target.empty())
-        return false;
-    rc = openAt(target, true);
+    if ((rc & 0xFF) == SQLITE_READONLY) {
+        const std::string target = copy_.make(path, why, helpers);
+        if (target.empty())
+            return false;
+        rc = openAt(target, true);
+    }
     if (rc == SQLITE_OK)
         return true;
     *why = causeOf(db_, rc);

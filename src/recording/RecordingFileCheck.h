@@ -19,11 +19,9 @@ namespace recording_file {
 
 // The first 100 bytes of a database file, as far as they tell whose it is.
 struct Header {
-    std::int64_t size = 0;          // the file's length
-    bool sqlite = false;            // it begins "SQLite format 3" and a zero byte
-    bool wal = false;               // in write-ahead-log mode (bytes 18 and 19 are 2)
-    std::int32_t applicationId = 0; // bytes 68 to 71
-    std::int32_t userVersion = 0;   // bytes 60 to 63
+    std::int64_t size = 0; // the file's length
+    bool sqlite = false;   // it begins "SQLite format 3" and a zero byte
+    bool wal = false;      // in write-ahead-log mode (bytes 18 and 19 are 2)
 };
 // Reads it from the file open at `fd`; false with errno set.
 bool readHeader(int fd, Header *header);

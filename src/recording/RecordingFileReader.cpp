@@ -11,6 +11,8 @@
 #include <cstring>
 #include <limits>
 
+using recording_file::queryInt;
+
 namespace {
 
 // Rows per read: small enough that a writer waits a few milliseconds at most.
@@ -35,12 +37,6 @@ bool unreadable(int rc) { return (rc & 0xFF) == SQLITE_CORRUPT || (rc & 0xFF) ==
 
 } // namespace
 
-bool RecordingFileReader::fail(const QString &why)
-{
-    error_ = why;
-    return false;
-}
-
 ExportResult RecordingFileReader::open(const QString &path)
 {
     close();
@@ -51,25 +47,18 @@ ExportResult RecordingFileReader::open(const QString &path)
                                                              : QStringLiteral("No such file or directory"));
     const std::string name = QFile::encodeName(path).toStdString();
     std::string why;
+    int version = 0;
     if (base_.open(name, false, &why))
-        why = recording_file::whyNotOurs(base_.db(), &version_);
+        why = recording_file::whyNotOurs(base_.db(), &version);
     if (!why.empty()) {
         close();
         return ExportResult::failure(QString::fromStdString(recording_file::blameHelper(name, why)));
     }
     sqlite3 *db = base_.db();
-    const auto one = [&](const char *sql, std::int64_t *out) {
-        sqlite3_stmt *st = nullptr;
-        int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
-        if (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW)
-            *out = sqlite3_column_int64(st, 0);
-        sqlite3_finalize(st);
-        return rc == SQLITE_ROW ? SQLITE_OK : rc;
-    };
     // Where the last page cannot be read (a file cut short), the rows are
     // read up to the damage, which is then told.
     if (why.empty())
-        if (const int rc = one("SELECT IFNULL(MAX(seq), -1) FROM sample", &last_); rc != SQLITE_OK) {
+        if (const int rc = queryInt(db, "SELECT IFNULL(MAX(seq), -1) FROM sample", &last_); rc != SQLITE_OK) {
             if (!unreadable(rc))
                 why = recording_file::causeOf(db, rc);
             last_ = std::numeric_limits<int>::max();
@@ -78,9 +67,9 @@ ExportResult RecordingFileReader::open(const QString &path)
     // The rows by their numbers, from the table's key at once: a count(*)
     // would read every page of a large file.
     std::int64_t first = 0;
-    if (why.empty() && one("SELECT IFNULL(MIN(seq), 0) FROM sample", &first) == SQLITE_OK && endKnown_)
+    if (why.empty() && queryInt(db, "SELECT IFNULL(MIN(seq), 0) FROM sample", &first) == SQLITE_OK && endKnown_)
         rows_ = last_ < 0 ? 0 : last_ - first + 1;
-    if (why.empty() && sqlite3_prepare_v3(db, recording_file::selectRows(version_), -1, SQLITE_PREPARE_PERSISTENT,
+    if (why.empty() && sqlite3_prepare_v3(db, recording_file::selectRows(version), -1, SQLITE_PREPARE_PERSISTENT,
                                           &query_, nullptr) != SQLITE_OK)
         why = recording_file::lastError(db);
     if (!why.empty()) {
@@ -176,7 +165,8 @@ bool RecordingFileReader::fetch()
     }
     if (unreadable(rc) && skipDamage())
         return true;
-    return fail(cause);
+    error_ = cause;
+    return false;
 }
 
 // A page that cannot be read lies at from_: reading goes on at the first
@@ -239,7 +229,6 @@ void RecordingFileReader::close()
     last_ = -1;
     from_ = 0;
     end_ = -1;
-    version_ = 0;
     damaged_ = 0;
     firstDamaged_ = -1;
 }

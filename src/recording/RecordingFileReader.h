@@ -38,7 +38,6 @@ public:
     // for none; the largest possible when the end cannot be read).
     std::int64_t rowCount() const { return rows_; }
     std::int64_t lastSeq() const { return last_; }
-    int version() const { return version_; }
     // The last value of `key` among the recording's facts (its table
     // `recording`: "name", "host", "port", …); empty when it has none.
     QString fact(const char *key) const;
@@ -56,7 +55,6 @@ public:
     void close();
 
 private:
-    bool fail(const QString &why);
     bool fetch();
     bool skipDamage();
     void noteDamaged(std::int64_t seq, std::int64_t count);
@@ -71,7 +69,6 @@ private:
     std::int64_t last_ = -1;
     std::int64_t from_ = 0; // the next row to read from the file
     std::int64_t end_ = -1; // the last row to read
-    int version_ = 0;
     std::int64_t damaged_ = 0;
     std::int64_t firstDamaged_ = -1;
     QString error_;

@@ -80,10 +80,7 @@ FROM sample;
 PRAGMA user_version = 2;
 )sql";
 
-namespace {
-
-// SQLITE_OK, or the failure's code.
-int pragmaInt(sqlite3 *db, const char *sql, std::int64_t *out)
+int queryInt(sqlite3 *db, const char *sql, std::int64_t *out)
 {
     sqlite3_stmt *st = nullptr;
     int rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
@@ -94,8 +91,6 @@ int pragmaInt(sqlite3 *db, const char *sql, std::int64_t *out)
     sqlite3_finalize(st);
     return rc;
 }
-
-} // namespace
 
 std::string lastError(sqlite3 *db)
 {
@@ -130,7 +125,7 @@ std::string whyNotOurs(sqlite3 *db, int *versionOut, bool *fresh)
     // The first read of the file: a file that is not a database fails here.
     for (const auto &[sql, out] : {std::pair{"PRAGMA application_id", &id}, std::pair{"PRAGMA user_version", &version},
                                    std::pair{"SELECT count(*) FROM sqlite_schema", &tables}})
-        if (const int rc = pragmaInt(db, sql, out); rc != SQLITE_OK)
+        if (const int rc = queryInt(db, sql, out); rc != SQLITE_OK)
             return causeOf(db, rc);
     if (versionOut)
         *versionOut = int(version);

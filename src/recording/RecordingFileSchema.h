@@ -32,6 +32,10 @@ extern const char *const kUpgradeToV2;
 // a recording.
 std::string whyNotOurs(sqlite3 *db, int *version = nullptr, bool *fresh = nullptr);
 
+// Runs `sql` and puts the first column of its first row into `out`:
+// SQLITE_OK, or the failure's code.
+int queryInt(sqlite3 *db, const char *sql, std::int64_t *out);
+
 // The reason of the connection's last failure ("database or disk is full").
 std::string lastError(sqlite3 *db);
 // The cause of a failed call that opens or reads a file, in plain words:

@@ -18,18 +18,39 @@ namespace {
 
 bool exec(sqlite3 *db, const char *sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
-void bindText(sqlite3_stmt *st, int i, const std::string &text)
+void bindValue(sqlite3_stmt *st, int i, const std::string &text)
 {
     sqlite3_bind_text(st, i, text.data(), int(text.size()), SQLITE_STATIC);
 }
-void bindText(sqlite3_stmt *st, int i, const std::optional<std::string> &text)
+void bindValue(sqlite3_stmt *st, int i, std::int64_t number) { sqlite3_bind_int64(st, i, number); }
+void bindValue(sqlite3_stmt *st, int i, const std::optional<std::string> &text)
 {
-    text ? bindText(st, i, *text) : void(sqlite3_bind_null(st, i));
+    text ? bindValue(st, i, *text) : void(sqlite3_bind_null(st, i));
 }
-void bindReal(sqlite3_stmt *st, int i, const std::optional<double> &v)
+void bindValue(sqlite3_stmt *st, int i, const std::optional<double> &v)
 {
     v ? void(sqlite3_bind_double(st, i, *v)) : void(sqlite3_bind_null(st, i));
 }
+
+// Inserts each (key, value) of `pairs` with `sql`, in the caller's transaction.
+template <class Pairs>
+bool insertPairs(sqlite3 *db, const char *sql, const Pairs &pairs)
+{
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)
+        return false;
+    bool ok = true;
+    for (const auto &[key, value] : pairs) {
+        bindValue(st, 1, key);
+        bindValue(st, 2, value);
+        ok = ok && sqlite3_step(st) == SQLITE_DONE;
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    return ok;
+}
+
+constexpr const char *kWriteMarks = "INSERT OR REPLACE INTO outbox (destination, delivered) VALUES (?, ?)";
 
 } // namespace
 
@@ -156,14 +177,9 @@ bool RecordingFileWriter::open(const std::string &path, std::string *why)
         ok = (exec(db_, "BEGIN IMMEDIATE") && exec(db_, recording_file::kUpgradeToV2) && exec(db_, "COMMIT")) ||
              fail(&notOurs);
     }
-    sqlite3_stmt *st = nullptr;
-    if (ok && sqlite3_prepare_v2(db_, "SELECT IFNULL(MAX(seq) + 1, 0) FROM sample", -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW)
-        nextSeq_ = sqlite3_column_int64(st, 0);
-    else if (ok)
+    if (ok && recording_file::queryInt(db_, "SELECT IFNULL(MAX(seq) + 1, 0) FROM sample", &nextSeq_) != SQLITE_OK)
         ok = fail(&notOurs);
-    sqlite3_finalize(st);
-    st = nullptr;
+    sqlite3_stmt *st = nullptr;
     if (ok && sqlite3_prepare_v2(db_, "SELECT destination, delivered FROM outbox", -1, &st, nullptr) == SQLITE_OK) {
         while (sqlite3_step(st) == SQLITE_ROW)
             marks_[reinterpret_cast<const char *>(sqlite3_column_text(st, 0))] = sqlite3_column_int64(st, 1);
@@ -197,20 +213,8 @@ bool RecordingFileWriter::setJournal()
 
 bool RecordingFileWriter::noteStart(const Facts &facts, std::string *why)
 {
-    if (!db_ || !exec(db_, "BEGIN IMMEDIATE"))
-        return fail(why);
-    sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(db_, "INSERT INTO recording (key, value) VALUES (?, ?)", -1, &st, nullptr) != SQLITE_OK)
-        return fail(why);
-    bool ok = true;
-    for (const auto &[key, value] : facts) {
-        bindText(st, 1, key);
-        bindText(st, 2, value);
-        ok = ok && sqlite3_step(st) == SQLITE_DONE;
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    if (!ok || !exec(db_, "COMMIT"))
+    if (!db_ || !exec(db_, "BEGIN IMMEDIATE") ||
+        !insertPairs(db_, "INSERT INTO recording (key, value) VALUES (?, ?)", facts) || !exec(db_, "COMMIT"))
         return fail(why);
     return true;
 }
@@ -229,28 +233,11 @@ void RecordingFileWriter::noteDelivered(const std::string &destination, std::int
         pending_[destination] = seq;
 }
 
-bool RecordingFileWriter::writeMarksLocked()
-{
-    sqlite3_stmt *st = nullptr;
-    if (sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO outbox (destination, delivered) VALUES (?, ?)", -1, &st,
-                           nullptr) != SQLITE_OK)
-        return false;
-    bool ok = true;
-    for (const auto &[destination, seq] : pending_) {
-        bindText(st, 1, destination);
-        sqlite3_bind_int64(st, 2, seq);
-        ok = ok && sqlite3_step(st) == SQLITE_DONE;
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    return ok;
-}
-
 bool RecordingFileWriter::writeMarks(std::string *why)
 {
     if (!db_ || pending_.empty())
         return db_ != nullptr;
-    if (!exec(db_, "BEGIN IMMEDIATE") || !writeMarksLocked() || !exec(db_, "COMMIT"))
+    if (!exec(db_, "BEGIN IMMEDIATE") || !insertPairs(db_, kWriteMarks, pending_) || !exec(db_, "COMMIT"))
         return fail(why);
     for (const auto &[destination, seq] : pending_)
         marks_[destination] = seq;
@@ -268,20 +255,20 @@ bool RecordingFileWriter::write(const StoredRow &row, std::string *why)
     sqlite3_stmt *st = insert_;
     sqlite3_bind_int64(st, 1, row.seq);
     sqlite3_bind_int64(st, 2, row.unixMs);
-    bindText(st, 3, row.time);
+    bindValue(st, 3, row.time);
     sqlite3_bind_blob(st, 4, row.frame.data(), int(row.frame.size()), SQLITE_STATIC);
-    bindText(st, 5, row.mode);
-    bindReal(st, 6, row.value);
-    bindText(st, 7, row.unit);
+    bindValue(st, 5, row.mode);
+    bindValue(st, 6, row.value);
+    bindValue(st, 7, row.unit);
     sqlite3_bind_double(st, 8, row.rh);
     sqlite3_bind_double(st, 9, row.temperature);
-    bindText(st, 10, row.temperatureUnit);
-    bindText(st, 11, row.marker);
-    bindText(st, 12, row.hold);
+    bindValue(st, 10, row.temperatureUnit);
+    bindValue(st, 11, row.marker);
+    bindValue(st, 12, row.hold);
     sqlite3_bind_double(st, 13, row.speed);
     sqlite3_bind_double(st, 14, row.area);
     sqlite3_bind_double(st, 15, row.temperatureC);
-    bindReal(st, 16, row.flowM3h);
+    bindValue(st, 16, row.flowM3h);
     sqlite3_bind_int64(st, 17, row.checksum());
     const int rc = sqlite3_step(st);
     std::string stepError = rc == SQLITE_CONSTRAINT_PRIMARYKEY
@@ -291,7 +278,7 @@ bool RecordingFileWriter::write(const StoredRow &row, std::string *why)
     sqlite3_clear_bindings(st);
     bool ok = rc == SQLITE_DONE;
     if (ok && marks)
-        ok = writeMarksLocked() && (inBatch_ || exec(db_, "COMMIT"));
+        ok = insertPairs(db_, kWriteMarks, pending_) && (inBatch_ || exec(db_, "COMMIT"));
     if (!ok) {
         fail(nullptr);
         if (why)

@@ -62,7 +62,6 @@ private:
     std::string check(const std::string &path);
     bool setJournal();
     bool create(std::string *why);
-    bool writeMarksLocked();
 
     int lockFd_ = -1; // the file, locked against a second writer
     sqlite3 *db_ = nullptr;

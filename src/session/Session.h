@@ -39,7 +39,6 @@ public:
     // The sinks, in the order rows reach them: the spine first, then the
     // others as added. The session keeps those given as unique_ptr.
     void setSpine(Output *spine);
-    Output *spine() const { return spine_; }
     void addSink(Output *sink);
     void addSink(std::unique_ptr<Output> sink);
     const std::vector<Output *> &sinks() const { return sinks_; }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Simulator.h"
 
+#include "DisplayText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -25,20 +26,13 @@ std::uint16_t readingFor(const Simulator::Settings &s, double speedHundredths)
     case FrameFields::Quantity::Neither:
         steps = 0;
         break;
-    case FrameFields::Quantity::AirFlow: {
-        // Flow per metre per second and area unit, then steps of the unit.
-        static constexpr double perSquareMetre[3] = {60.0, 1.0, 2118.88};
-        static constexpr double perSquareFoot[3] = {5.5741824, 0.09290304, 196.8503937};
-        static constexpr double stepsPerUnit[3] = {10, 100, 10};
-        if (s.unit < 3) {
-            const double area = s.area / 1000.0;
-            const double factor = s.areaInFeet ? perSquareFoot[s.unit] : perSquareMetre[s.unit];
-            steps = metresPerSecond * area * factor * stepsPerUnit[s.unit];
-        } else {
+    case FrameFields::Quantity::AirFlow:
+        // The flow through the area, as the program works it out, in steps of the unit.
+        if (s.unit < kFlowUnits)
+            steps = metresPerSecond * (s.area / 1000.0) * airFlowFactor(s.unit, s.areaInFeet) * flowDivisors[s.unit];
+        else
             steps = speedHundredths;
-        }
         break;
-    }
     default: {
         // m/s, km/h, MPH, ft/m (whole steps), ft/s, knots; hundredths except ft/m.
         static constexpr double stepsPerMetrePerSecond[6] = {100, 360, 223.69363, 196.8503937,
@@ -146,12 +140,6 @@ void Simulator::setSettings(const Settings &settings)
 {
     std::lock_guard lock(mutex_);
     settings_ = settings;
-}
-
-Simulator::Settings Simulator::settings() const
-{
-    std::lock_guard lock(mutex_);
-    return settings_;
 }
 
 void Simulator::setDisturbances(const Disturbances &disturbances)

@@ -60,7 +60,6 @@ public:
 
     // Take effect from the next frame on.
     void setSettings(const Settings &settings);
-    Settings settings() const;
     void setDisturbances(const Disturbances &disturbances);
 
     // The device goes away: the writer stops and both ends are closed, so a

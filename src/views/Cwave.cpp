@@ -19,7 +19,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QThread>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -167,11 +166,6 @@ int Cwave::periodMs() const
 {
     const int index = periodBox_ ? periodBox_->currentIndex() : 0;
     return index <= 0 ? 500 : index * 1000;
-}
-
-QString Cwave::portPath() const
-{
-    return portBox_ && portBox_->currentIndex() >= 0 ? portBox_->currentData().toString() : QString();
 }
 
 void Cwave::onCommand(int id)

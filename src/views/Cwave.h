@@ -12,7 +12,6 @@
 
 #include <QFont>
 #include <QImage>
-#include <QPen>
 #include <QWidget>
 
 #include <cstdint>
@@ -68,8 +67,6 @@ public:
     QSize clientSize() const { return {width_, height_}; }
     // The period chosen in the period box, in milliseconds.
     int periodMs() const;
-    // The device path chosen in the port box; empty when none.
-    QString portPath() const;
 
     // The graph composed afresh, and the export's part of it:
     // W × ((2H)/3 − 10) pixels from the top of the graph area.

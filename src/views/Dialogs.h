@@ -23,22 +23,16 @@ public:
     // A modal open dialog for an existing file, starting in `folder`; the
     // chosen path, or empty when cancelled (which is all a seam without one
     // can answer).
-    virtual QString openPath(QWidget *owner, const QString &filter, const QString &folder)
+    virtual QString openPath(QWidget * /*owner*/, const QString & /*filter*/, const QString & /*folder*/)
     {
-        (void)owner;
-        (void)filter;
-        (void)folder;
         return {};
     }
     // A modal question with one button per answer, the first the default;
     // the index of the answer, or -1 when the box was closed without one
     // (all a seam without one can answer).
-    virtual int ask(QWidget *owner, const QString &caption, const QString &text, const QStringList &answers)
+    virtual int ask(QWidget * /*owner*/, const QString & /*caption*/, const QString & /*text*/,
+                    const QStringList & /*answers*/)
     {
-        (void)owner;
-        (void)caption;
-        (void)text;
-        (void)answers;
         return -1;
     }
 };
