@@ -1,26 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// breezon-record publishing to a real Mosquitto broker: what arrives, in
-// what order, across a broker frozen and killed and a killed recorder; what
-// TLS and a broker that refuses the password make the recorder say; and
-// what Home Assistant's discovery sees through mode switches, silence and
-// its own restart.
+// The MQTT output publishing to a real Mosquitto broker: what arrives, in
+// what order, across a broker frozen and killed, a killed recorder and a
+// restart with the broker away; and what Home Assistant's discovery sees
+// through mode switches, silence and its own restart.
 #include "Broker.h"
-#include "Certificates.h"
 #include "EventLoop.h"
 #include "Frame.h"
 #include "HaDiscovery.h"
 #include "Recorder.h"
-#include "RecorderProcess.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcessEnvironment>
 #include <QSet>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
-
-#include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
@@ -35,69 +28,13 @@ inline void PrintTo(const QByteArray &bytes, std::ostream *os)
 
 namespace {
 
-const QString kProgram = QStringLiteral(BREEZON_RECORD_PATH);
-
-class Mqtt : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        broker = new Broker;
-        ASSERT_TRUE(broker->start()) << broker->log().toStdString();
-    }
-    static void TearDownTestSuite()
-    {
-        delete broker;
-        broker = nullptr;
-    }
-    static Broker *broker;
-
-    // A run of the simulated instrument publishing to `url`, in a
-    // recording (and so an outbox) of this test's own.
-    QStringList demo(const QString &url, const QString &length) const
-    {
-        return {QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.5"),
-                length.section(' ', 0, 0), length.section(' ', 1, 1), QStringLiteral("--stdout"),
-                QStringLiteral("jsonl"), QStringLiteral("--mqtt"), url, QStringLiteral("--breezon"),
-                folder.filePath(QStringLiteral("%1.breezon").arg(++runs))};
-    }
-    QTemporaryDir folder;
-    mutable int runs = 0;
-};
-Broker *Mqtt::broker = nullptr;
-
-// The payloads of `topic`, in the order received.
-QList<QByteArray> payloadsOf(const QList<QByteArray> &messages, const QString &topic)
-{
-    const QByteArray prefix = (topic + QLatin1Char(' ')).toUtf8();
-    QList<QByteArray> payloads;
-    for (const QByteArray &m : messages)
-        if (m.startsWith(prefix))
-            payloads << m.mid(prefix.size());
-    return payloads;
-}
-
-QList<QByteArray> readings(const QList<QByteArray> &messages, const QString &prefix)
-{
-    return payloadsOf(messages, prefix + QStringLiteral("/reading"));
-}
-
-QList<QByteArray> printedLines(QByteArray printed)
-{
-    QList<QByteArray> lines = printed.split('\n');
-    lines.removeAll(QByteArray());
-    return lines;
-}
-
 TEST_F(Mqtt, RowsArriveInOrderWithThePayloadsFields)
 {
     const QString prefix = QStringLiteral("test/order");
     Subscriber sub(*broker, prefix + QStringLiteral("/#"));
-    QProcess p;
-    p.start(kProgram, demo(broker->url(prefix), QStringLiteral("--rows 5")) << QStringLiteral("--name")
-                                                                             << QStringLiteral("duct 7"));
-    ASSERT_TRUE(p.waitForFinished(30000));
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    const QList<QByteArray> printed = printedLines(p.readAllStandardOutput());
+    const Ran run = runRecorder(publishing(broker->url(prefix), {"--rows", "5", "--name", "duct 7"}));
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    const QList<QByteArray> printed = printedLines(run.out);
 
     const QList<QByteArray> messages = sub.until("status offline");
     ASSERT_GE(messages.size(), 7);
@@ -136,7 +73,7 @@ TEST_F(Mqtt, ABrokerFrozenThenKilledLosesAndReordersNoRow)
     runFor(1200); // the broker's autosave keeps the subscriber's session
     QProcess p;
     QByteArray printed;
-    ASSERT_TRUE(startAndWaitForRows(p, demo(own.url(prefix), QStringLiteral("--seconds 60")), 3, printed));
+    ASSERT_TRUE(startAndWaitForRows(p, publishing(own.url(prefix), {"--seconds", "60"}), 3, printed));
     own.freeze();
     ASSERT_TRUE(waitForRows(p, printed, 7)); // in flight, unanswered
     own.kill();
@@ -172,123 +109,86 @@ TEST_F(Mqtt, AKilledRecorderShowsOfflineByItsLastWill)
     Subscriber sub(*broker, prefix + QStringLiteral("/status"));
     QProcess p;
     QByteArray printed;
-    ASSERT_TRUE(startAndWaitForRows(p, demo(broker->url(prefix), QStringLiteral("--seconds 60")), 2, printed));
+    ASSERT_TRUE(startAndWaitForRows(p, publishing(broker->url(prefix), {"--seconds", "60"}), 2, printed));
     EXPECT_EQ(sub.until("online", 5000).value(0), prefix.toUtf8() + "/status online");
     ::kill(pid_t(p.processId()), SIGKILL);
     p.waitForFinished(10000);
     EXPECT_EQ(sub.until("offline", 10000).value(1), prefix.toUtf8() + "/status offline");
 }
 
-// The password comes from a file, the environment or the service's
-// credential, never the command line; a wrong one is told once, clearly,
-// and recording goes on.
-TEST_F(Mqtt, PasswordsStayOffTheCommandLineAndAWrongOneIsToldOnce)
+// The `seq` of each reading, repeats in a row (QoS 1 may deliver one twice
+// across a reconnect) counted once.
+QList<int> seqs(const QList<QByteArray> &messages)
 {
-    enum From { File, Environment, Credential };
-    struct Case {
-        From from;
-        const char *password;
-        bool accepted;
-    };
-    const Case cases[] = {{Environment, kPassword, true},
-                          {File, kPassword, true},
-                          {Credential, kPassword, true},
-                          {Environment, "wrong", false}};
-    int n = 0;
-    for (const Case &c : cases) {
-        const QString prefix = QStringLiteral("test/password%1").arg(++n);
-        Subscriber sub(*broker, prefix + QStringLiteral("/reading"));
-        QStringList args = demo(broker->url(prefix, true), QStringLiteral("--seconds 2"));
-        args << QStringLiteral("--mqtt-user") << QString::fromLatin1(kUser) << QStringLiteral("--mqtt-wait")
-             << QStringLiteral("1");
-        QTemporaryDir credentials;
-        QFile file(credentials.filePath(QStringLiteral("mqtt-password")));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(c.password) + '\n');
-        file.close();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        if (c.from == File)
-            args << QStringLiteral("--mqtt-password-file") << file.fileName();
-        else if (c.from == Credential)
-            env.insert(QStringLiteral("CREDENTIALS_DIRECTORY"), credentials.path());
-        else
-            env.insert(QStringLiteral("BREEZON_MQTT_PASSWORD"), QString::fromLatin1(c.password));
-        QProcess p;
-        p.setProcessEnvironment(env);
-        QByteArray printed;
-        ASSERT_TRUE(startAndWaitForRows(p, args, 1, printed));
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(p.processId()));
-        ASSERT_TRUE(cmdline.open(QIODevice::ReadOnly));
-        const QByteArray commandLine = cmdline.readAll();
-        EXPECT_TRUE(commandLine.contains("--mqtt-user"));
-        EXPECT_FALSE(commandLine.contains(c.password)) << n;
-
-        ASSERT_TRUE(p.waitForFinished(30000));
-        printed += p.readAllStandardOutput();
-        const QByteArray err = p.readAllStandardError();
-        const QList<QByteArray> rows = printedLines(printed);
-        EXPECT_GE(rows.size(), 3) << n; // recording went on either way
-        if (c.accepted) {
-            EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
-            EXPECT_EQ(readings(sub.until(rows.last()), prefix).size(), rows.size()) << n;
-        } else {
-            EXPECT_EQ(p.exitCode(), 4);
-            // Told once while running (libmosquitto tried more than once), and
-            // the rows it could not deliver at the end.
-            EXPECT_EQ(err.count("check --mqtt-user and the password; the rows wait"), 1) << err.toStdString();
-            EXPECT_TRUE(err.contains("rows wait in the outbox")) << err.toStdString();
-        }
+    QList<int> out;
+    for (const QByteArray &m : messages) {
+        const int seq = QJsonDocument::fromJson(m.mid(m.indexOf(' ') + 1)).object().value("seq").toInt(-1);
+        if (out.isEmpty() || out.last() != seq)
+            out << seq;
     }
+    return out;
 }
 
-// A good certificate delivers; an authority not trusted and a certificate
-// for another name each say which check failed.
-TEST_F(Mqtt, TlsSaysWhichCheckFailed)
+// Rows a broker has not taken wait in the run's recording, across the end
+// of a run and a restart, and go out in order when it is back; a recording
+// sent again to a destination of its own goes whole.
+TEST(Outbox, RowsTheBrokerMissedGoOutAfterARestartInOrder)
 {
-    Certificates certs;
-    ASSERT_TRUE(certs.make());
-    const int goodPort = freePort(), wrongNamePort = freePort();
-    QString listeners;
-    for (const auto &[port, cert] :
-         {std::pair{goodPort, QStringLiteral("good")}, {wrongNamePort, QStringLiteral("wrong-name")}})
-        listeners += QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\ncertfile %2\nkeyfile %3\n")
-                         .arg(port)
-                         .arg(certs.path(cert + QStringLiteral(".pem")), certs.path(cert + QStringLiteral(".key")));
-    Broker tls(listeners);
-    ASSERT_TRUE(tls.start()) << tls.log().toStdString();
-    const struct {
-        int port;
-        const char *ca;
-        const char *says; // null: delivers
-    } cases[] = {
-        {goodPort, "ca.pem", nullptr},
-        {goodPort, "other-ca.pem", "TLS: the broker's certificate (CN=127.0.0.1) is signed by an unknown authority "
-                                   "(CN=breezon test CA), not one trusted by "},
-        {wrongNamePort, "ca.pem", "TLS: the host name does not match: the broker's certificate is for broker.example, "
-                                  "not for 127.0.0.1"},
+    QTemporaryDir dir;
+    const QString recording = dir.filePath(QStringLiteral("duct.breezon"));
+    Broker broker; // not started: away for the whole first run
+    const auto run = [&](const char *rows, const char *wait) {
+        return runRecorder(demo({"--rows", rows, "--breezon", recording, "--mqtt",
+                                 broker.url(QStringLiteral("test/outbox")), "--mqtt-wait", wait}));
     };
-    for (const auto &c : cases) {
-        const QString prefix = QStringLiteral("test/tls%1").arg(c.port);
-        Subscriber sub(tls, prefix + QStringLiteral("/reading"));
-        QStringList args = demo(QStringLiteral("mqtts://127.0.0.1:%1/%2").arg(c.port).arg(prefix),
-                                QStringLiteral("--rows 3"));
-        args << QStringLiteral("--mqtt-ca") << certs.path(QString::fromLatin1(c.ca)) << QStringLiteral("--mqtt-wait")
-             << QStringLiteral("1");
-        QProcess p;
-        p.start(kProgram, args);
-        ASSERT_TRUE(p.waitForFinished(30000));
-        const QByteArray err = p.readAllStandardError();
-        const QList<QByteArray> rows = printedLines(p.readAllStandardOutput());
-        ASSERT_EQ(rows.size(), 3);
-        if (!c.says) {
-            EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
-            EXPECT_EQ(readings(sub.until(rows.last()), prefix), rows);
-        } else {
-            EXPECT_EQ(p.exitCode(), 4) << err.toStdString();
-            EXPECT_TRUE(err.contains(c.says)) << err.toStdString();
-            EXPECT_EQ(err.count("; the rows wait in the recording"), 1) << err.toStdString(); // told once
-        }
+    const Ran away = run("4", "0");
+    EXPECT_EQ(away.status, 0) << away.err.toStdString(); // nothing lost: they wait
+    EXPECT_TRUE(away.err.contains("4 rows wait in the outbox")) << away.err.toStdString();
+
+    ASSERT_TRUE(broker.start());
+    Subscriber sub(broker, QStringLiteral("test/outbox/reading"));
+    const Ran back = run("3", "10");
+    EXPECT_EQ(back.status, 0) << back.err.toStdString();
+    EXPECT_EQ(seqs(sub.until("\"seq\":6,")), (QList<int>{0, 1, 2, 3, 4, 5, 6}));
+
+    // Sent again, whole, to a destination that has none of it.
+    Subscriber again(broker, QStringLiteral("test/again/reading"));
+    const Ran from = runRecorder({"--from", recording, "--mqtt", broker.url(QStringLiteral("test/again"))});
+    EXPECT_EQ(from.status, 0) << from.err.toStdString();
+    EXPECT_EQ(seqs(again.until("\"seq\":6,")), (QList<int>{0, 1, 2, 3, 4, 5, 6}));
+}
+
+// Each config holds only keys Home Assistant's MQTT sensor documents, in
+// units its device class accepts; no config depends on a row, so no mode
+// or unit switch changes or deletes an entity.
+TEST(HaDiscovery, FourSensorsOfOneDeviceWhateverTheInstrumentShows)
+{
+    const QStringList documented = {"name", "unique_id", "state_topic", "value_template", "unit_of_measurement",
+                                    "device_class", "state_class", "expire_after", "availability",
+                                    "availability_mode", "qos", "device", "origin"};
+    const auto messages = haDiscovery({QStringLiteral("site/duct7"), QStringLiteral("duct 7"), 1000});
+    ASSERT_EQ(messages.size(), 4u);
+    QStringList objects;
+    for (const DiscoveryMessage &m : messages) {
+        ASSERT_FALSE(m.payload.isEmpty()) << m.topic.toStdString();
+        EXPECT_TRUE(m.topic.startsWith(QLatin1String("homeassistant/sensor/breezon_site_duct7/")));
+        const QJsonObject o = QJsonDocument::fromJson(m.payload).object();
+        for (const QString &key : o.keys())
+            EXPECT_TRUE(documented.contains(key)) << key.toStdString();
+        EXPECT_EQ(o.value("state_topic").toString(), QStringLiteral("site/duct7/reading"));
+        EXPECT_EQ(o.value("availability").toArray().first().toObject().value("topic").toString(),
+                  QStringLiteral("site/duct7/status"));
+        EXPECT_EQ(o.value("expire_after").toInt(), 60);
+        EXPECT_EQ(o.value("device").toObject().value("name").toString(), QStringLiteral("duct 7"));
+        EXPECT_EQ(o.value("origin").toObject().value("sw_version").toString(), QStringLiteral(BREEZON_VERSION));
+        // Held and DP/WB rows leave the live value as it was.
+        EXPECT_TRUE(o.value("value_template").toString().contains(QLatin1String("hold == 'current'")));
+        objects << o.value("device_class").toString() + QLatin1Char(' ') + o.value("unit_of_measurement").toString() +
+                       QLatin1Char(' ') + QString::number(o.value("availability").toArray().size());
     }
+    EXPECT_EQ(objects, (QStringList{"wind_speed m/s 1", "volume_flow_rate m³/h 2", "temperature °C 1",
+                                    "humidity % 1"}));
+    EXPECT_EQ(haExpireAfterS(60000), 180);
 }
 
 // Home Assistant keeps its four entities whatever the instrument shows: the
