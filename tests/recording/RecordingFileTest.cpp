@@ -18,6 +18,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 namespace {
@@ -46,15 +48,21 @@ std::vector<RowRecord> readBack(const QString &path, QString *error = nullptr)
     return rows;
 }
 
-std::vector<RowRecord> write(const QString &path, int first, int count, RecordingFileOutput::Mode mode)
+// `count` rows from `first` on, a commit each or (`bulk`) all in one.
+std::vector<RowRecord> write(const QString &path, int first, int count, RecordingFileOutput::Mode mode,
+                             bool bulk = false)
 {
     RecordingFileOutput out(path, OutputContext{}, mode);
     EXPECT_TRUE(out.open().ok);
     std::vector<RowRecord> rows;
+    if (bulk)
+        out.beginBulk();
     for (int i = first; i < first + count; ++i) {
         rows.push_back(rowNumber(i));
         out.add(rows.back());
     }
+    if (bulk)
+        out.endBulk();
     EXPECT_TRUE(out.finish().ok);
     EXPECT_EQ(out.settle(), 0);
     return rows;
@@ -193,6 +201,41 @@ TEST(RecordingFile, ADiskThatFillsAndIsEmptiedEndsWithEveryRow)
     }
 }
 
+// What SQLite asks of the file system, in order: each file it removes and
+// each folder it syncs.
+std::vector<std::string> steps;
+sqlite3_syscall_ptr systemUnlink, systemOpenDirectory;
+int loggedUnlink(const char *path)
+{
+    steps.push_back(std::string("remove ") + path);
+    return reinterpret_cast<int (*)(const char *)>(systemUnlink)(path);
+}
+int loggedOpenDirectory(const char *path, int *fd)
+{
+    steps.push_back(std::string("sync the folder of ") + path);
+    return reinterpret_cast<int (*)(const char *, int *)>(systemOpenDirectory)(path, fd);
+}
+
+// A row reported written survives a power cut: the journal's removal
+// commits it, so the folder is synced right after, every time.
+TEST(RecordingFile, EachCommitSyncsTheFolderOnceTheJournalIsGone)
+{
+    QTemporaryDir dir;
+    sqlite3_vfs *vfs = sqlite3_vfs_find(nullptr);
+    systemUnlink = vfs->xGetSystemCall(vfs, "unlink");
+    systemOpenDirectory = vfs->xGetSystemCall(vfs, "openDirectory");
+    vfs->xSetSystemCall(vfs, "unlink", reinterpret_cast<sqlite3_syscall_ptr>(loggedUnlink));
+    vfs->xSetSystemCall(vfs, "openDirectory", reinterpret_cast<sqlite3_syscall_ptr>(loggedOpenDirectory));
+    write(dir.filePath(QStringLiteral("r.breezon")), 0, 3, RecordingFileOutput::Mode::Synchronous);
+    vfs->xSetSystemCall(vfs, nullptr, nullptr); // the system's calls again
+    const std::string journal = QFile::encodeName(dir.filePath(QStringLiteral("r.breezon-journal"))).toStdString();
+    const auto removed = std::count(steps.begin(), steps.end(), "remove " + journal);
+    EXPECT_GE(removed, 3); // a commit a row at least
+    for (auto it = std::find(steps.begin(), steps.end(), "remove " + journal); it != steps.end();
+         it = std::find(it + 1, steps.end(), "remove " + journal))
+        EXPECT_TRUE(it + 1 != steps.end() && it[1] == "sync the folder of " + journal) << it - steps.begin();
+}
+
 void exec(const QString &path, const char *sql)
 {
     sqlite3 *db = nullptr;
@@ -239,7 +282,7 @@ TEST(RecordingFile, ARecordingReadsWhereItCannotBeWritten)
     QTemporaryDir dir;
     const QString plain = dir.filePath(QStringLiteral("plain.breezon"));
     const QString hot = dir.filePath(QStringLiteral("hot.breezon"));
-    write(plain, 0, 300, RecordingFileOutput::Mode::Synchronous);
+    write(plain, 0, 300, RecordingFileOutput::Mode::Synchronous, true);
     const QString scratch = dir.filePath(QStringLiteral("scratch"));
     ASSERT_TRUE(QFile::copy(plain, scratch));
     crashed(scratch, "PRAGMA cache_size=1; BEGIN; UPDATE sample SET rh = 0;", "-journal", hot);
@@ -273,7 +316,7 @@ TEST(RecordingFile, AHelperFileIsJudgedBeforeAnythingIsWritten)
 {
     QTemporaryDir dir;
     auto path = [&](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
-    write(path("ours.breezon"), 0, 20, RecordingFileOutput::Mode::Synchronous);
+    write(path("ours.breezon"), 0, 20, RecordingFileOutput::Mode::Synchronous, true);
     ASSERT_TRUE(QFile::copy(path("ours.breezon"), path("old.breezon")));
     ASSERT_TRUE(QFile::copy(path("ours.breezon"), path("foreign.breezon")));
     const char *logged = "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0; ";
@@ -316,7 +359,7 @@ TEST(RecordingFile, DamageIsToldByItsRowAndNeverReadAsAReading)
 {
     QTemporaryDir dir;
     const QString good = dir.filePath(QStringLiteral("good.breezon"));
-    write(good, 0, 300, RecordingFileOutput::Mode::Synchronous);
+    write(good, 0, 300, RecordingFileOutput::Mode::Synchronous, true);
     const QByteArray bytes = readAll(good);
     const auto frameOf = [&](int seq) {
         const auto &b = rowNumber(seq).frame.bytes;
