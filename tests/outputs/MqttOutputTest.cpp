@@ -28,7 +28,7 @@ inline void PrintTo(const QByteArray &bytes, std::ostream *os)
 
 namespace {
 
-TEST_F(Mqtt, RowsArriveInOrderWithThePayloadsFields)
+TEST_F(Mqtt, RowsArriveInOrderAsTheJsonlLinesBetweenOnlineAndOffline)
 {
     const QString prefix = QStringLiteral("test/order");
     Subscriber sub(*broker, prefix + QStringLiteral("/#"));
@@ -44,18 +44,11 @@ TEST_F(Mqtt, RowsArriveInOrderWithThePayloadsFields)
     const QList<QByteArray> payloads = readings(messages, prefix);
     ASSERT_EQ(payloads.size(), 5);
     EXPECT_EQ(payloads, printed);
-    const QStringList keys = {"area", "flow_m3_h", "frame", "hold", "host", "instrument", "marker", "mode", "rh",
-                              "seq", "speed", "temperature", "temperature_c", "temperature_unit", "time", "unit",
-                              "unix_ms", "value"};
+    // Their fields: FormatsTest.
     for (int i = 0; i < payloads.size(); ++i) {
         const QJsonObject o = QJsonDocument::fromJson(payloads[i]).object();
-        EXPECT_EQ(o.keys(), keys) << payloads[i].toStdString();
         EXPECT_EQ(o.value("seq").toInt(-1), i);
         EXPECT_EQ(o.value("instrument").toString(), QStringLiteral("duct 7"));
-        for (const char *number : {"value", "rh", "temperature", "speed", "area", "unix_ms", "temperature_c"})
-            EXPECT_TRUE(o.value(number).isDouble()) << number;
-        EXPECT_TRUE(o.value("marker").isNull());
-        EXPECT_EQ(o.value("frame").toString().size(), 32);
     }
 }
 

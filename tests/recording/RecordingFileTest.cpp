@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The recording file: what goes in comes back out, a file is continued and
 // never emptied, a file that is not ours (or is damaged, or has another's
-// helper file beside it) is refused and left as it was, one writer at a
-// time, read where it cannot be written, and a full disk costs no row.
+// helper file beside it) is refused and left as it was, a commit is synced
+// to the folder, a file is read where it cannot be written, and a full disk
+// costs no row. (One writer at a time: WindowJournalTest.)
 #include "Files.h"
 #include "Frame.h"
 #include "RecordingFileOutput.h"
@@ -68,6 +69,14 @@ std::vector<RowRecord> write(const QString &path, int first, int count, Recordin
     return rows;
 }
 
+void exec(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
 const RecordingFileOutput::Mode kModes[] = {RecordingFileOutput::Mode::Synchronous,
                                             RecordingFileOutput::Mode::Background};
 
@@ -117,17 +126,12 @@ TEST(RecordingFile, AFileThatIsNotARecordingIsRefusedAndLeftAlone)
     QTemporaryDir dir;
     auto make = [&](const char *name, const QByteArray &bytes) {
         const QString path = dir.filePath(QString::fromLatin1(name));
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
+        writeFile(path, bytes);
         return path;
     };
     auto database = [&](const char *name, const char *sql) {
         const QString path = dir.filePath(QString::fromLatin1(name));
-        sqlite3 *db = nullptr;
-        sqlite3_open(QFile::encodeName(path).constData(), &db);
-        sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-        sqlite3_close(db);
+        exec(path, sql);
         return path;
     };
     const struct {
@@ -140,7 +144,7 @@ TEST(RecordingFile, AFileThatIsNotARecordingIsRefusedAndLeftAlone)
          "newer breezon"},
     };
     for (const auto &c : cases) {
-            const QByteArray before = readAll(c.path);
+        const QByteArray before = readAll(c.path);
         QString why;
         EXPECT_TRUE(readBack(c.path, &why).empty());
         EXPECT_TRUE(why.contains(QString::fromLatin1(c.why))) << why.toStdString();
@@ -236,14 +240,6 @@ TEST(RecordingFile, EachCommitSyncsTheFolderOnceTheJournalIsGone)
         EXPECT_TRUE(it + 1 != steps.end() && it[1] == "sync the folder of " + journal) << it - steps.begin();
 }
 
-void exec(const QString &path, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    sqlite3_close(db);
-}
-
 // `sql` run on `from` and left uncommitted or in its log, as a crash leaves
 // it: the database and its helper file copied to `to` meanwhile.
 void crashed(const QString &from, const char *sql, const char *helper, const QString &to)
@@ -254,24 +250,6 @@ void crashed(const QString &from, const char *sql, const char *helper, const QSt
     for (const char *suffix : {"", helper})
         ASSERT_TRUE(QFile::copy(from + QLatin1String(suffix), to + QLatin1String(suffix))) << suffix;
     sqlite3_close(db); // rolls back or checkpoints the original, not the copy
-}
-
-TEST(RecordingFile, OneWriterAtATimeAndReadersBesideIt)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("one.breezon"));
-    RecordingFileOutput first(path, OutputContext{}, RecordingFileOutput::Mode::Synchronous);
-    ASSERT_TRUE(first.open().ok);
-    first.add(rowNumber(0));
-    RecordingFileOutput second(path, OutputContext{}, RecordingFileOutput::Mode::Synchronous);
-    const ExportResult refused = second.open();
-    EXPECT_FALSE(refused.ok);
-    EXPECT_EQ(refused.error, QStringLiteral("in use by another breezon"));
-    EXPECT_EQ(readBack(path).size(), 1u); // read while it is written
-    first.add(rowNumber(1));
-    EXPECT_TRUE(first.finish().ok);
-    EXPECT_EQ(readBack(path).size(), 2u);
-    EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("one.breezon")}); // no helper file left
 }
 
 // Read-only: the recording as it is, and one that a crash left with a hot

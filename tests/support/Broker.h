@@ -74,7 +74,7 @@ public:
         process_.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), dir_.filePath(QStringLiteral("mosquitto.conf"))});
         for (int i = 0; i < 100; ++i) {
             if (accepts(port) && accepts(securePort))
-                return publishProbe();
+                return publish(QString::fromLatin1(kProbeTopic), QStringLiteral("ready"), true);
             if (process_.state() == QProcess::NotRunning)
                 return false;
             QThread::msleep(50);
@@ -101,12 +101,13 @@ public:
     }
     QByteArray log() { return process_.readAll(); }
     // Publishes as another client would (Home Assistant's birth message).
-    bool publish(const QString &topic, const QString &payload) const
+    bool publish(const QString &topic, const QString &payload, bool retained = false) const
     {
+        QStringList args{"-p", QString::number(port), "-t", topic, "-m", payload, "-q", "1"};
+        if (retained)
+            args << QStringLiteral("-r");
         QProcess pub;
-        pub.start(QStringLiteral("mosquitto_pub"), {QStringLiteral("-p"), QString::number(port), QStringLiteral("-t"),
-                                                    topic, QStringLiteral("-m"), payload, QStringLiteral("-q"),
-                                                    QStringLiteral("1")});
+        pub.start(QStringLiteral("mosquitto_pub"), args);
         return pub.waitForFinished(10000) && pub.exitCode() == 0;
     }
     QString url(const QString &prefix, bool secure = false) const
@@ -115,16 +116,6 @@ public:
     }
 
 private:
-    bool publishProbe() const
-    {
-        QProcess pub;
-        pub.start(QStringLiteral("mosquitto_pub"), {QStringLiteral("-p"), QString::number(port), QStringLiteral("-t"),
-                                                    QString::fromLatin1(kProbeTopic), QStringLiteral("-m"),
-                                                    QStringLiteral("ready"), QStringLiteral("-r"), QStringLiteral("-q"),
-                                                    QStringLiteral("1")});
-        return pub.waitForFinished(10000) && pub.exitCode() == 0;
-    }
-
     QTemporaryDir dir_;
     QProcess process_;
 };
