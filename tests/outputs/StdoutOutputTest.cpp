@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Standard output (StdoutOutput): a reader that goes away ends a run that
-// had nothing else to record into, and one that cannot take the rows is
-// told once while the files go on.
+// had nothing else to record into, one that cannot take the rows is told
+// once while the files go on, and each format prints its own lines.
 #include "Files.h"
 #include "RecorderProcess.h"
 
@@ -53,6 +53,14 @@ TEST(StdoutOutput, StandardOutputThatGoesAwayOrFills)
             EXPECT_EQ(readAll(csv(n)).count("\r\n"), 1 + 4) << c.name;
         }
     }
+}
+
+// The line protocol on request (its fields: FormatsTest; text and JSON
+// lines: RecorderRunTest, MqttOutputTest).
+TEST(StdoutOutput, InfluxPrintsTheLineProtocol)
+{
+    const Ran run = runRecorder(demo({"--rows", "1", "--no-journal", "--stdout", "influx", "--name", "duct 7"}));
+    EXPECT_TRUE(run.out.startsWith("breezon,instrument=duct\\ 7,")) << run.out.toStdString();
 }
 
 } // namespace
