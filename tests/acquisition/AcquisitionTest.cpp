@@ -245,39 +245,3 @@ TEST_F(AcquisitionRun, VanishingDeviceIsReportedOnceAndTheRecordingKept)
     EXPECT_EQ(notesContaining("is back"), 0);
     acq.stop();
 }
-
-TEST_F(AcquisitionRun, DeviceBackAtTheSamePathIsReopened)
-{
-    DeviceLink link;
-    ASSERT_TRUE(link.pointAt(sim.slavePath()));
-
-    handOffOnEachSample();
-    ASSERT_TRUE(sim.start());
-    ASSERT_EQ(acq.start(link.qpath(), 300), Acquisition::StartResult::Started);
-    ASSERT_TRUE(runUntil([&] { return !handoffs.empty(); }, 8000));
-
-    sim.vanish();
-    link.remove();
-    ASSERT_TRUE(runUntil([&] { return notesContaining("is gone") > 0; }, 3000));
-    EXPECT_TRUE(notes.first().contains(link.qpath()));
-
-    // A new device at the same name, as udev does for a replugged adapter.
-    ASSERT_TRUE(sim.open());
-    ASSERT_TRUE(link.pointAt(sim.slavePath()));
-    sim.clearRecord();
-    ASSERT_TRUE(sim.start());
-
-    ASSERT_TRUE(runUntil([&] { return notesContaining("is back") > 0; }, 4000));
-    EXPECT_EQ(notes.last(), QStringLiteral("port %1 is back").arg(link.qpath()));
-    const std::size_t handedBefore = handoffs.size();
-    const std::uint32_t samplesBefore = store.sampleCount();
-    ASSERT_TRUE(runUntil([&] { return handoffs.size() >= handedBefore + 2; }, 8000));
-    acq.stop();
-
-    // Frames flow again from the new device and are appended to the old ones.
-    const auto all = storedFrames(store);
-    ASSERT_GT(all.size(), samplesBefore);
-    const std::vector<SampleFrame> fresh(all.end() - 2, all.end());
-    EXPECT_EQ(sentInOrder(fresh, sim.sentFrames()), fresh.size());
-    EXPECT_EQ(notesContaining("is gone"), 1);
-}
