@@ -191,13 +191,7 @@ TEST_F(AcquisitionRun, StartFailuresLeaveNothingOpen)
     EXPECT_EQ(acq.start("/dev/breezon-absent", 500, &why), Acquisition::StartResult::OpenFailed);
     EXPECT_EQ(why, "no such device");
     EXPECT_FALSE(acq.isOpen());
-
-    Acquisition other(store);
-    ASSERT_EQ(other.start(qs(sim.slavePath()), 500), Acquisition::StartResult::Started);
-    EXPECT_EQ(acq.start(qs(sim.slavePath()), 500, &why), Acquisition::StartResult::OpenFailed);
-    EXPECT_EQ(why, "in use by another program");
-    EXPECT_FALSE(acq.isOpen());
-    other.stop();
+    // A port another program holds: SerialPortTest, WindowRunTest.
     EXPECT_EQ(acq.start(qs(sim.slavePath()), 500, &why), Acquisition::StartResult::Started);
 }
 
