@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The File commands as the user meets them: the dialogs, the names, the
-// status texts and what a failure says.
+// The File commands as the user meets them: the dialogs, the names and the
+// status texts. (What a failure says: ExportFaultsTest.)
 #include "CommandIds.h"
 #include "WindowFixture.h"
 
@@ -63,32 +63,6 @@ TEST_F(Exports, CancelledDialogsWriteNothingAndSayNothing)
     EXPECT_EQ(app->frame().statusText(), QStringLiteral("Ready"));
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
-}
-
-TEST_F(Exports, FailuresSayWhyAndKeepTheList)
-{
-    addRows(3);
-    const QString missing = path("no/such/dir/data");
-    const struct {
-        int command;
-        const char *what;
-    } cases[] = {{command_id::saveText, "text file"},
-                 {command_id::saveExcel, "spreadsheet"},
-                 {command_id::exportGraph, "graph"}};
-    for (const auto &c : cases) {
-        dialogs.messages.clear();
-        run(c.command, missing);
-        ASSERT_EQ(dialogs.messages.size(), 1u) << c.what;
-        EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("error"));
-        EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("not saved"))) << c.what;
-        EXPECT_TRUE(dialogs.messages[0].text.contains(QString::fromLatin1(c.what)))
-            << dialogs.messages[0].text.toStdString();
-        EXPECT_EQ(app->frame().statusText(), dialogs.messages[0].text);
-        EXPECT_EQ(app->frame().list().itemCount(), 3);
-    }
-    // The user can save elsewhere afterwards.
-    run(command_id::saveText, path("elsewhere"));
-    EXPECT_EQ(app->frame().statusText(), QStringLiteral("save txt file successfully"));
 }
 
 TEST_F(Exports, SaveExcelAppendsItsExtensionAndReportsProgress)

@@ -10,9 +10,25 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using namespace export_test;
+
+// A sync the disk refuses (a failing disk, a full network share) while a
+// test sets failSync; the system's own otherwise. This program's calls come
+// here rather than to the C library.
+static bool failSync = false;
+extern "C" int fsync(int fd)
+{
+    if (failSync) {
+        errno = EIO;
+        return -1;
+    }
+    return int(::syscall(SYS_fsync, fd));
+}
 
 namespace {
 
@@ -43,7 +59,7 @@ ExportResult spreadsheet(const QString &path)
 
 const Writer kWriters[] = {{"Save TXT", textFile}, {"Export Graph", graph}, {"Save Excel", spreadsheet}};
 
-// Writes past 64 KiB fail, as on a full disk.
+// Writes past 64 KiB fail, as on a full disk; then the sync fails.
 TEST(ReplaceFile, AFailedExportKeepsTheOldFile)
 {
     QTemporaryDir dir;
@@ -55,6 +71,12 @@ TEST(ReplaceFile, AFailedExportKeepsTheOldFile)
                 return std::string(w.name) + ": lost the old file or claimed success";
         return {};
     });
+    // A sync that fails: the new file takes the name only once it is on the disk.
+    failSync = true;
+    for (const Writer &w : kWriters)
+        EXPECT_TRUE(!w.write(target).ok && readAll(target) == "an older file" && filesIn(dir.path()) == QStringList{"old"})
+            << w.name;
+    failSync = false;
 }
 
 TEST(ReplaceFile, KeepsPermissionsAndWritesThroughALink)

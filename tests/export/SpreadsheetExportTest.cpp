@@ -10,7 +10,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-
 using namespace export_test;
 
 namespace {

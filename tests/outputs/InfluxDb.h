@@ -16,9 +16,7 @@
 #include <QFile>
 #include <QUrl>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "Ports.h"
 
 class InfluxDb {
 public:
@@ -79,19 +77,6 @@ public:
     }
 
 private:
-    static int freePort()
-    {
-        const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof a;
-        const bool ok = ::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
-                        ::getsockname(s, reinterpret_cast<sockaddr *>(&a), &size) == 0;
-        ::close(s);
-        return ok ? ntohs(a.sin_port) : -1;
-    }
-
     std::pair<int, QByteArray> request(const QString &path, const QList<std::pair<QString, QString>> &items,
                                        const QByteArray &body, bool get = false)
     {

@@ -84,12 +84,7 @@ TEST(RecorderOptions, UsageErrorsSayWhat)
         {{"--demo", "--demo=1"}, "unexpected value after '--demo'"},
     };
     for (const auto &c : cases) {
-        const RecorderArgs r = parseRecorderArgs([&] {
-            QStringList l;
-            for (const char *a : c.args)
-                l << QString::fromLatin1(a);
-            return l;
-        }());
+        const RecorderArgs r = parse(c.args);
         EXPECT_FALSE(r.options.has_value()) << c.mentions;
         EXPECT_FALSE(r.help);
         EXPECT_TRUE(r.error.contains(QString::fromLatin1(c.mentions))) << r.error.toStdString();

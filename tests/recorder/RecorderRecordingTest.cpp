@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// breezon-record with recording files: what a killed run leaves in one, and
-// --from making again the files of the live run.
+// breezon-record and its recording across runs: a killed run leaves every
+// printed row in the recording and the growing files, every output numbers
+// on after a restart, and --from makes the live run's outputs again.
 #include "Files.h"
 #include "RecorderProcess.h"
 #include "RecordingFileReader.h"
+#include "SpreadsheetExport.h"
 
-#include <QFile>
-#include <QProcess>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -15,77 +17,100 @@
 
 namespace {
 
-const QString kProgram = QStringLiteral(BREEZON_RECORD_PATH);
-
-std::int64_t rowsIn(const QString &path)
+QByteArray utf16(const QString &text)
 {
-    RecordingFileReader reader;
-    return reader.open(path).ok ? reader.rowCount() : -1;
+    return QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
 }
 
-// The file alone holds every row printed: a copy of it taken while the
-// recorder runs, and the file a kill leaves, with no helper file beside it.
-TEST(RecorderRecording, AKilledRecorderLeavesExactlyThePrintedRows)
+// The recording alone holds every row printed: a copy of it taken while the
+// recorder runs, and the file a kill leaves, with no helper file beside it;
+// the growing files hold them too. The second run continues the files the
+// first one was killed over.
+TEST(RecorderRecording, AKilledRecorderLeavesEveryPrintedRow)
 {
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("k.breezon"));
-    const QString copy = dir.filePath(QStringLiteral("copy.breezon"));
-    std::int64_t printedRows = 0;
-    // The second run continues the file the first one was killed over.
+    auto at = [&](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
+    QByteArray printed;
     for (const int n : {1, 4}) {
         QProcess p;
-        QByteArray printed;
-        ASSERT_TRUE(startAndWaitForRows(p, {QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.5"),
-                                            QStringLiteral("--breezon"), file}, n, printed));
+        const qsizetype before = printed.count('\n');
+        ASSERT_TRUE(startAndWaitForRows(
+            p, demo({"--breezon", at("k.breezon"), "--txt", at("k.txt"), "--csv", at("k.csv")}), before + n, printed));
         // Stopped first, so every row it printed is counted before it dies.
         ::kill(pid_t(p.processId()), SIGSTOP);
         p.waitForReadyRead(200);
         printed += p.readAllStandardOutput();
-        QFile::remove(copy);
-        ASSERT_TRUE(QFile::copy(file, copy));
+        QFile::remove(at("copy.breezon"));
+        ASSERT_TRUE(QFile::copy(at("k.breezon"), at("copy.breezon")));
         ::kill(pid_t(p.processId()), SIGKILL);
         ASSERT_TRUE(p.waitForFinished(20000));
-        printedRows += printed.count('\n');
-        EXPECT_EQ(rowsIn(copy), printedRows) << "a copy after " << n << " rows";
-        EXPECT_EQ(rowsIn(file), printedRows) << "after a kill at " << n << " rows";
-        EXPECT_EQ(filesIn(dir.path()), (QStringList{QStringLiteral("copy.breezon"), QStringLiteral("k.breezon")}));
+        const qsizetype rows = printed.count('\n');
+        EXPECT_EQ(RecordingFileReader::rowsIn(at("copy.breezon")), rows) << "a copy after " << n << " rows";
+        EXPECT_EQ(RecordingFileReader::rowsIn(at("k.breezon")), rows) << "after a kill at " << n << " rows";
+        EXPECT_EQ(readAll(at("k.txt")), utf16(QString::fromUtf8(printed).replace(QStringLiteral("\n"), QStringLiteral("\r\n"))));
+        EXPECT_EQ(readAll(at("k.csv")).count("\r\n"), 1 + rows);
+        EXPECT_EQ(filesIn(dir.path()), (QStringList{"copy.breezon", "k.breezon", "k.csv", "k.txt"}));
     }
 }
 
-TEST(RecorderRecording, FromARecordingMakesTheLiveRunsFilesAgain)
+// The number at the start of each line (text: UTF-16LE) or after the
+// first comma (CSV, header left out).
+QList<int> numbers(const QByteArray &bytes, bool csv)
+{
+    const QString text = csv ? QString::fromUtf8(bytes)
+                             : QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData()),
+                                                  bytes.size() / 2);
+    QList<int> out;
+    for (const QString &line : text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).mid(csv ? 1 : 0))
+        out << (csv ? line.section(QLatin1Char(','), 1, 1) : line.section(QLatin1Char(' '), 0, 0)).toInt();
+    return out;
+}
+
+QList<int> upTo(int n)
+{
+    QList<int> all;
+    for (int i = 0; i < n; ++i)
+        all << i;
+    return all;
+}
+
+TEST(RecorderRecording, EveryOutputNumbersOnAndFromMakesTheOutputsAgain)
 {
     QTemporaryDir dir;
-    auto path = [&](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
-    QProcess live;
-    live.start(kProgram, {QStringLiteral("--demo"), QStringLiteral("--period"), QStringLiteral("0.5"),
-                          QStringLiteral("--rows"), QStringLiteral("4"), QStringLiteral("--breezon"),
-                          path("live.breezon"), QStringLiteral("--txt"), path("live.txt"), QStringLiteral("--csv"),
-                          path("live.csv"), QStringLiteral("--stdout"), QStringLiteral("jsonl"), QStringLiteral("--name"),
-                          QStringLiteral("duct 7")});
-    ASSERT_TRUE(live.waitForFinished(30000));
-    ASSERT_EQ(live.exitCode(), 0) << live.readAllStandardError().toStdString();
-    const QByteArray printed = live.readAllStandardOutput();
+    auto at = [&](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
+    const QStringList outputs = {"--breezon", at("r.breezon"), "--txt", at("t.txt"), "--csv", at("c.csv"),
+                                 "--xls", at("w.xlsx"), "--stdout", "jsonl", "--name", "duct 7"};
+    QByteArray printed;
+    int total = 0;
+    for (int rows : {2, 3, 2}) {
+        const Ran run = runRecorder(demo(QStringList{"--rows", QString::number(rows)} + outputs));
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        QList<int> seqs;
+        for (const QByteArray &line : run.out.split('\n'))
+            if (!line.isEmpty())
+                seqs << QJsonDocument::fromJson(line).object().value("seq").toInt(-1);
+        EXPECT_EQ(seqs, upTo(total + rows).mid(total)) << run.out.toStdString();
+        printed += run.out;
+        total += rows;
+        EXPECT_EQ(workbookRows(at("w.xlsx")), total);
+    }
+    EXPECT_EQ(numbers(readAll(at("t.txt")), false), upTo(total));
+    EXPECT_EQ(numbers(readAll(at("c.csv")), true), upTo(total));
 
-    QProcess again;
-    again.start(kProgram, {QStringLiteral("--from"), path("live.breezon"), QStringLiteral("--txt"), path("again.txt"),
-                           QStringLiteral("--csv"), path("again.csv"), QStringLiteral("--xls"), path("again.xlsx"),
-                           QStringLiteral("--breezon"), path("copy.breezon"), QStringLiteral("--stdout"),
-                           QStringLiteral("jsonl")});
-    ASSERT_TRUE(again.waitForFinished(30000));
-    ASSERT_EQ(again.exitCode(), 0) << again.readAllStandardError().toStdString();
-    EXPECT_EQ(again.readAllStandardOutput(), printed); // the recorded instrument's name and host too
-    EXPECT_EQ(readAll(path("again.txt")), readAll(path("live.txt")));
-    EXPECT_EQ(readAll(path("again.csv")), readAll(path("live.csv")));
-    EXPECT_TRUE(readAll(path("again.xlsx")).startsWith("PK"));
-    EXPECT_EQ(rowsIn(path("copy.breezon")), 4);
+    const Ran from = runRecorder({"--from", at("r.breezon"), "--txt", at("t2.txt"), "--csv", at("c2.csv"), "--xls",
+                                  at("w2.xlsx"), "--breezon", at("copy.breezon"), "--stdout", "jsonl"});
+    ASSERT_EQ(from.status, 0) << from.err.toStdString();
+    EXPECT_EQ(from.out, printed); // the recorded instrument's name and host too
+    EXPECT_EQ(readAll(at("t2.txt")), readAll(at("t.txt")));
+    EXPECT_EQ(readAll(at("c2.csv")), readAll(at("c.csv")));
+    EXPECT_EQ(workbookRows(at("w2.xlsx")), total);
+    EXPECT_EQ(RecordingFileReader::rowsIn(at("copy.breezon")), total);
 
     // A file that is not a recording: told, status 3, no output made.
-    QProcess wrong;
-    wrong.start(kProgram, {QStringLiteral("--from"), path("live.txt"), QStringLiteral("--txt"), path("wrong.txt")});
-    ASSERT_TRUE(wrong.waitForFinished(30000));
-    EXPECT_EQ(wrong.exitCode(), 3);
-    EXPECT_TRUE(wrong.readAllStandardError().contains("not a breezon recording"));
-    EXPECT_FALSE(QFile::exists(path("wrong.txt")));
+    const Ran wrong = runRecorder({"--from", at("t.txt"), "--txt", at("wrong.txt")});
+    EXPECT_EQ(wrong.status, 3);
+    EXPECT_TRUE(wrong.err.contains("not a breezon recording")) << wrong.err.toStdString();
+    EXPECT_FALSE(QFile::exists(at("wrong.txt")));
 }
 
 } // namespace

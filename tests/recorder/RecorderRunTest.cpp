@@ -87,22 +87,6 @@ TEST(RecorderRun, RowsGoToStdoutAndEveryFileAsTheWindowWouldSaveThem)
     std::fclose(err);
 }
 
-TEST(RecorderRun, APortThatCannotBeOpenedEndsTheRunAtOnce)
-{
-    RecorderOptions o;
-    o.port = QStringLiteral("/nonexistent/ttyUSB9");
-    std::FILE *out = std::tmpfile();
-    std::FILE *err = std::tmpfile();
-    Recorder recorder(o, out, err);
-    EXPECT_FALSE(recorder.start());
-    EXPECT_EQ(recorder.status(), Recorder::kPortError);
-    const QByteArray said = readStream(err);
-    EXPECT_TRUE(said.contains("open port error")) << said.toStdString();
-    EXPECT_EQ(said.count("/nonexistent/ttyUSB9"), 1) << said.toStdString();
-    std::fclose(out);
-    std::fclose(err);
-}
-
 // A port that opens but never sends: told while it lasts, and a run
 // without a row ends with its own status.
 TEST(RecorderRun, ASilentPortIsToldAndEndsWithStatus5)

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The recording file: what goes in comes back out, a file is continued and
 // never emptied, a file that is not ours (or is damaged, or has another's
-// helper file beside it) is refused and left as it was, one writer at a
-// time, read where it cannot be written, and a full disk costs no row.
+// helper file beside it) is refused and left as it was, a commit is synced
+// to the folder, a file is read where it cannot be written, and a full disk
+// costs no row. (One writer at a time: WindowJournalTest.)
 #include "Files.h"
 #include "Frame.h"
 #include "RecordingFileOutput.h"
@@ -18,6 +19,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 namespace {
@@ -46,18 +49,32 @@ std::vector<RowRecord> readBack(const QString &path, QString *error = nullptr)
     return rows;
 }
 
-std::vector<RowRecord> write(const QString &path, int first, int count, RecordingFileOutput::Mode mode)
+// `count` rows from `first` on, a commit each or (`bulk`) all in one.
+std::vector<RowRecord> write(const QString &path, int first, int count, RecordingFileOutput::Mode mode,
+                             bool bulk = false)
 {
     RecordingFileOutput out(path, OutputContext{}, mode);
     EXPECT_TRUE(out.open().ok);
     std::vector<RowRecord> rows;
+    if (bulk)
+        out.beginBulk();
     for (int i = first; i < first + count; ++i) {
         rows.push_back(rowNumber(i));
         out.add(rows.back());
     }
+    if (bulk)
+        out.endBulk();
     EXPECT_TRUE(out.finish().ok);
     EXPECT_EQ(out.settle(), 0);
     return rows;
+}
+
+void exec(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
 }
 
 const RecordingFileOutput::Mode kModes[] = {RecordingFileOutput::Mode::Synchronous,
@@ -109,17 +126,12 @@ TEST(RecordingFile, AFileThatIsNotARecordingIsRefusedAndLeftAlone)
     QTemporaryDir dir;
     auto make = [&](const char *name, const QByteArray &bytes) {
         const QString path = dir.filePath(QString::fromLatin1(name));
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
+        writeFile(path, bytes);
         return path;
     };
     auto database = [&](const char *name, const char *sql) {
         const QString path = dir.filePath(QString::fromLatin1(name));
-        sqlite3 *db = nullptr;
-        sqlite3_open(QFile::encodeName(path).constData(), &db);
-        sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-        sqlite3_close(db);
+        exec(path, sql);
         return path;
     };
     const struct {
@@ -132,7 +144,7 @@ TEST(RecordingFile, AFileThatIsNotARecordingIsRefusedAndLeftAlone)
          "newer breezon"},
     };
     for (const auto &c : cases) {
-            const QByteArray before = readAll(c.path);
+        const QByteArray before = readAll(c.path);
         QString why;
         EXPECT_TRUE(readBack(c.path, &why).empty());
         EXPECT_TRUE(why.contains(QString::fromLatin1(c.why))) << why.toStdString();
@@ -193,12 +205,39 @@ TEST(RecordingFile, ADiskThatFillsAndIsEmptiedEndsWithEveryRow)
     }
 }
 
-void exec(const QString &path, const char *sql)
+// What SQLite asks of the file system, in order: each file it removes and
+// each folder it syncs.
+std::vector<std::string> steps;
+sqlite3_syscall_ptr systemUnlink, systemOpenDirectory;
+int loggedUnlink(const char *path)
 {
-    sqlite3 *db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    sqlite3_close(db);
+    steps.push_back(std::string("remove ") + path);
+    return reinterpret_cast<int (*)(const char *)>(systemUnlink)(path);
+}
+int loggedOpenDirectory(const char *path, int *fd)
+{
+    steps.push_back(std::string("sync the folder of ") + path);
+    return reinterpret_cast<int (*)(const char *, int *)>(systemOpenDirectory)(path, fd);
+}
+
+// A row reported written survives a power cut: the journal's removal
+// commits it, so the folder is synced right after, every time.
+TEST(RecordingFile, EachCommitSyncsTheFolderOnceTheJournalIsGone)
+{
+    QTemporaryDir dir;
+    sqlite3_vfs *vfs = sqlite3_vfs_find(nullptr);
+    systemUnlink = vfs->xGetSystemCall(vfs, "unlink");
+    systemOpenDirectory = vfs->xGetSystemCall(vfs, "openDirectory");
+    vfs->xSetSystemCall(vfs, "unlink", reinterpret_cast<sqlite3_syscall_ptr>(loggedUnlink));
+    vfs->xSetSystemCall(vfs, "openDirectory", reinterpret_cast<sqlite3_syscall_ptr>(loggedOpenDirectory));
+    write(dir.filePath(QStringLiteral("r.breezon")), 0, 3, RecordingFileOutput::Mode::Synchronous);
+    vfs->xSetSystemCall(vfs, nullptr, nullptr); // the system's calls again
+    const std::string journal = QFile::encodeName(dir.filePath(QStringLiteral("r.breezon-journal"))).toStdString();
+    const auto removed = std::count(steps.begin(), steps.end(), "remove " + journal);
+    EXPECT_GE(removed, 3); // a commit a row at least
+    for (auto it = std::find(steps.begin(), steps.end(), "remove " + journal); it != steps.end();
+         it = std::find(it + 1, steps.end(), "remove " + journal))
+        EXPECT_TRUE(it + 1 != steps.end() && it[1] == "sync the folder of " + journal) << it - steps.begin();
 }
 
 // `sql` run on `from` and left uncommitted or in its log, as a crash leaves
@@ -213,24 +252,6 @@ void crashed(const QString &from, const char *sql, const char *helper, const QSt
     sqlite3_close(db); // rolls back or checkpoints the original, not the copy
 }
 
-TEST(RecordingFile, OneWriterAtATimeAndReadersBesideIt)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("one.breezon"));
-    RecordingFileOutput first(path, OutputContext{}, RecordingFileOutput::Mode::Synchronous);
-    ASSERT_TRUE(first.open().ok);
-    first.add(rowNumber(0));
-    RecordingFileOutput second(path, OutputContext{}, RecordingFileOutput::Mode::Synchronous);
-    const ExportResult refused = second.open();
-    EXPECT_FALSE(refused.ok);
-    EXPECT_EQ(refused.error, QStringLiteral("in use by another breezon"));
-    EXPECT_EQ(readBack(path).size(), 1u); // read while it is written
-    first.add(rowNumber(1));
-    EXPECT_TRUE(first.finish().ok);
-    EXPECT_EQ(readBack(path).size(), 2u);
-    EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("one.breezon")}); // no helper file left
-}
-
 // Read-only: the recording as it is, and one that a crash left with a hot
 // journal (its uncommitted change spilled into the file), are read whole
 // and nothing is left beside them; a writer is told why it cannot write.
@@ -239,7 +260,7 @@ TEST(RecordingFile, ARecordingReadsWhereItCannotBeWritten)
     QTemporaryDir dir;
     const QString plain = dir.filePath(QStringLiteral("plain.breezon"));
     const QString hot = dir.filePath(QStringLiteral("hot.breezon"));
-    write(plain, 0, 300, RecordingFileOutput::Mode::Synchronous);
+    write(plain, 0, 300, RecordingFileOutput::Mode::Synchronous, true);
     const QString scratch = dir.filePath(QStringLiteral("scratch"));
     ASSERT_TRUE(QFile::copy(plain, scratch));
     crashed(scratch, "PRAGMA cache_size=1; BEGIN; UPDATE sample SET rh = 0;", "-journal", hot);
@@ -273,7 +294,7 @@ TEST(RecordingFile, AHelperFileIsJudgedBeforeAnythingIsWritten)
 {
     QTemporaryDir dir;
     auto path = [&](const char *name) { return dir.filePath(QString::fromLatin1(name)); };
-    write(path("ours.breezon"), 0, 20, RecordingFileOutput::Mode::Synchronous);
+    write(path("ours.breezon"), 0, 20, RecordingFileOutput::Mode::Synchronous, true);
     ASSERT_TRUE(QFile::copy(path("ours.breezon"), path("old.breezon")));
     ASSERT_TRUE(QFile::copy(path("ours.breezon"), path("foreign.breezon")));
     const char *logged = "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0; ";
@@ -316,7 +337,7 @@ TEST(RecordingFile, DamageIsToldByItsRowAndNeverReadAsAReading)
 {
     QTemporaryDir dir;
     const QString good = dir.filePath(QStringLiteral("good.breezon"));
-    write(good, 0, 300, RecordingFileOutput::Mode::Synchronous);
+    write(good, 0, 300, RecordingFileOutput::Mode::Synchronous, true);
     const QByteArray bytes = readAll(good);
     const auto frameOf = [&](int seq) {
         const auto &b = rowNumber(seq).frame.bytes;

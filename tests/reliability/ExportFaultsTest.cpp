@@ -5,8 +5,6 @@
 // buttons and the run as they were.
 #include "CommandIds.h"
 #include "Files.h"
-#include "LiveFile.h"
-#include "Recorder.h"
 #include "WindowFixture.h"
 
 #include <QFile>
@@ -14,7 +12,6 @@
 #include <QTemporaryDir>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -138,47 +135,6 @@ TEST_F(ExportFaults, EachFaultIsReportedAndTheRunResumedWhileRecording)
     const int n = list().itemCount();
     EXPECT_TRUE(waitForRows(n + 1));
     pressStartStop();
-}
-
-// The recorder's growing files straight onto the full device (the text file
-// meets it in the sweeps): no success is claimed, and no write after the
-// first failure.
-TEST(LiveFileOnAFullDevice, RefusesEveryRecord)
-{
-    LiveFile live;
-    ASSERT_TRUE(live.open(QStringLiteral("/dev/full")));
-    EXPECT_FALSE(live.append(QByteArray("one record\r\n")));
-    EXPECT_EQ(live.error(), sysText(ENOSPC));
-    EXPECT_FALSE(live.append(QByteArray("the next"))); // takes no more
-    EXPECT_FALSE(live.close());
-}
-
-TEST(RecorderOnAFullDevice, RowsStillComeAndTheFailureIsReportedOnce)
-{
-    RecorderOptions o;
-    o.demo = true;
-    o.periodMs = 500;
-    o.rows = 3;
-    o.outputs = {{QStringLiteral("--txt"), QStringLiteral("/dev/full")}};
-    std::FILE *out = std::tmpfile();
-    std::FILE *err = std::tmpfile();
-    ASSERT_TRUE(out && err);
-    int status = -1;
-    {
-        Recorder recorder(o, out, err);
-        QObject::connect(&recorder, &Recorder::finished, [&](int s) { status = s; });
-        ASSERT_TRUE(recorder.start());
-        ASSERT_TRUE(runUntil([&] { return status >= 0; }, 20000));
-        EXPECT_EQ(recorder.rows(), 3);
-    }
-    EXPECT_EQ(status, Recorder::kFileError);
-    const QString printed = QString::fromUtf8(readStream(out));
-    const QString complaints = QString::fromUtf8(readStream(err));
-    std::fclose(out);
-    std::fclose(err);
-    EXPECT_EQ(printed.count(QLatin1Char('\n')), 3);
-    EXPECT_EQ(complaints.count(QStringLiteral("the text file /dev/full was not written: ") + sysText(ENOSPC)), 1)
-        << complaints.toStdString();
 }
 
 // A name outside ASCII is no fault: each file lands under exactly that name.

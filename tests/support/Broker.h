@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A real Mosquitto broker for the tests, on 127.0.0.1 on a free port, and a
-// subscriber (mosquitto_sub) that collects what it receives.
+// A real Mosquitto broker for the tests, on 127.0.0.1 on a free port, a
+// subscriber (mosquitto_sub) that collects what it receives, and a fixture
+// with a broker for its suite.
 //
 // The broker has two listeners: one open to anyone, one that wants the user
 // kUser with kPassword, and whatever more a test gives it. It keeps its
@@ -18,9 +19,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "Ports.h"
+#include "RecorderProcess.h"
+
+#include <gtest/gtest.h>
+
 #include <csignal>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 inline const char *const kUser = "meter";
@@ -28,36 +32,6 @@ inline const char *const kPassword = "duct-7-secret";
 // Kept by the broker for every subscriber: its arrival says the subscriber
 // is subscribed.
 inline const QByteArray kProbeTopic = "breezon-test/ready";
-
-inline sockaddr_in loopback(int port)
-{
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(std::uint16_t(port));
-    return a;
-}
-
-// A port nobody listens on now (the kernel picks it).
-inline int freePort()
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a = loopback(0);
-    socklen_t size = sizeof a;
-    const bool ok = ::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
-                    ::getsockname(s, reinterpret_cast<sockaddr *>(&a), &size) == 0;
-    ::close(s);
-    return ok ? ntohs(a.sin_port) : -1;
-}
-
-inline bool accepts(int port)
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in a = loopback(port);
-    const bool ok = ::connect(s, reinterpret_cast<const sockaddr *>(&a), sizeof a) == 0;
-    ::close(s);
-    return ok;
-}
 
 class Broker {
 public:
@@ -100,7 +74,7 @@ public:
         process_.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), dir_.filePath(QStringLiteral("mosquitto.conf"))});
         for (int i = 0; i < 100; ++i) {
             if (accepts(port) && accepts(securePort))
-                return publishProbe();
+                return publish(QString::fromLatin1(kProbeTopic), QStringLiteral("ready"), true);
             if (process_.state() == QProcess::NotRunning)
                 return false;
             QThread::msleep(50);
@@ -127,12 +101,13 @@ public:
     }
     QByteArray log() { return process_.readAll(); }
     // Publishes as another client would (Home Assistant's birth message).
-    bool publish(const QString &topic, const QString &payload) const
+    bool publish(const QString &topic, const QString &payload, bool retained = false) const
     {
+        QStringList args{"-p", QString::number(port), "-t", topic, "-m", payload, "-q", "1"};
+        if (retained)
+            args << QStringLiteral("-r");
         QProcess pub;
-        pub.start(QStringLiteral("mosquitto_pub"), {QStringLiteral("-p"), QString::number(port), QStringLiteral("-t"),
-                                                    topic, QStringLiteral("-m"), payload, QStringLiteral("-q"),
-                                                    QStringLiteral("1")});
+        pub.start(QStringLiteral("mosquitto_pub"), args);
         return pub.waitForFinished(10000) && pub.exitCode() == 0;
     }
     QString url(const QString &prefix, bool secure = false) const
@@ -141,16 +116,6 @@ public:
     }
 
 private:
-    bool publishProbe() const
-    {
-        QProcess pub;
-        pub.start(QStringLiteral("mosquitto_pub"), {QStringLiteral("-p"), QString::number(port), QStringLiteral("-t"),
-                                                    QString::fromLatin1(kProbeTopic), QStringLiteral("-m"),
-                                                    QStringLiteral("ready"), QStringLiteral("-r"), QStringLiteral("-q"),
-                                                    QStringLiteral("1")});
-        return pub.waitForFinished(10000) && pub.exitCode() == 0;
-    }
-
     QTemporaryDir dir_;
     QProcess process_;
 };
@@ -197,3 +162,53 @@ private:
     QProcess process_;
     QByteArray received_;
 };
+
+// A suite's broker, and runs of the simulated instrument publishing to it,
+// printing each row as its payload, in a recording (and so an outbox) of
+// their own.
+class Mqtt : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        broker = new Broker;
+        ASSERT_TRUE(broker->start()) << broker->log().toStdString();
+    }
+    static void TearDownTestSuite()
+    {
+        delete broker;
+        broker = nullptr;
+    }
+    static inline Broker *broker = nullptr;
+
+    QStringList publishing(const QString &url, const QStringList &more) const
+    {
+        return demo(QStringList{"--stdout", "jsonl", "--mqtt", url, "--breezon",
+                                folder.filePath(QStringLiteral("%1.breezon").arg(++runs))} +
+                    more);
+    }
+    QTemporaryDir folder;
+    mutable int runs = 0;
+};
+
+// The payloads of `topic` among a subscriber's messages, in the order received.
+inline QList<QByteArray> payloadsOf(const QList<QByteArray> &messages, const QString &topic)
+{
+    const QByteArray prefix = (topic + QLatin1Char(' ')).toUtf8();
+    QList<QByteArray> payloads;
+    for (const QByteArray &m : messages)
+        if (m.startsWith(prefix))
+            payloads << m.mid(prefix.size());
+    return payloads;
+}
+
+inline QList<QByteArray> readings(const QList<QByteArray> &messages, const QString &prefix)
+{
+    return payloadsOf(messages, prefix + QStringLiteral("/reading"));
+}
+
+inline QList<QByteArray> printedLines(const QByteArray &printed)
+{
+    QList<QByteArray> lines = printed.split('\n');
+    lines.removeAll(QByteArray());
+    return lines;
+}
