@@ -13,6 +13,7 @@
 //   has them all, whether they came in order, and the recorder's peak
 //   resident memory, beside the same conversion without --mqtt.
 #include "BenchSupport.h"
+#include "KeptRecording.h"
 #include "Frame.h"
 #include "Recorder.h"
 #include "RecordingFileReader.h"
@@ -275,37 +276,22 @@ void publishingCpu(benchmark::State &state)
 }
 BENCHMARK(publishingCpu)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
-// A week of rows at 0.5 s, made once through the program's own writer and
-// kept in the temporary folder.
+// A week of rows at 0.5 s.
 QString weekFile()
 {
-    const QString path = QDir::temp().filePath(QStringLiteral("breezon-bench-week.breezon"));
-    {
-        RecordingFileReader reader;
-        if (reader.open(path).ok && reader.rowCount() == kWeekRows)
-            return path;
-    }
-    QFile::remove(path);
-    RecordingFileWriter writer;
-    std::string why;
-    if (!writer.open(QFile::encodeName(path).toStdString(), &why) || !writer.beginBatch(&why))
-        return {};
-    RowRecord row;
-    row.time = {1796729371512, 3600};
-    for (int i = 0; i < kWeekRows; ++i) {
+    return bench::keptRecording(QStringLiteral("breezon-bench-week.breezon"), kWeekRows, [](int i) {
         FrameFields f;
         f.humidity = std::uint16_t(450 + i % 50);
         f.temperature = 215;
         f.reading = f.speed = std::uint16_t(100 + i % 900);
         f.area = 250;
+        RowRecord row;
         row.seq = i;
-        row.time.unixMs += kPeriodMs;
+        row.time = {1796729371512 + std::int64_t(i) * kPeriodMs, 3600};
         row.frame = storedFrame(f);
         row.reading = decodeFrame(row.frame);
-        writer.write(storedRow(row), &why);
-    }
-    writer.commitBatch(&why);
-    return path;
+        return row;
+    });
 }
 
 // Runs breezon-record with `args` (standard output thrown away), calling

@@ -27,6 +27,7 @@
 // The 1,000,000-row file is made once (one transaction, through the same
 // schema and writer as the program) and kept in the temporary folder.
 #include "BenchSupport.h"
+#include "KeptRecording.h"
 #include "OffscreenMain.h"
 #include "CMainFrame.h"
 #include "CbreezonApp.h"
@@ -79,58 +80,9 @@ RowRecord sampleRecord(int i)
     return row;
 }
 
-QString millionRowPath() { return QDir::temp().filePath(QStringLiteral("breezon-bench-1M.breezon")); }
-
-// The schema of the recording at `path`, as SQLite keeps its statements.
-std::string schemaOf(const QString &path)
-{
-    std::string schema;
-    sqlite3 *db = nullptr;
-    sqlite3_stmt *st = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-        sqlite3_prepare_v2(db, "SELECT sql FROM sqlite_schema ORDER BY name", -1, &st, nullptr) == SQLITE_OK)
-        while (sqlite3_step(st) == SQLITE_ROW)
-            if (const unsigned char *sql = sqlite3_column_text(st, 0))
-                schema += reinterpret_cast<const char *>(sql);
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return schema;
-}
-
-// True when the file at `path` has this program's schema (a file kept from
-// an older build is made again).
-bool currentSchema(const QString &path)
-{
-    QTemporaryDir dir;
-    RecordingFileWriter fresh;
-    std::string why;
-    const QString freshPath = dir.filePath(QStringLiteral("fresh.breezon"));
-    if (!fresh.open(QFile::encodeName(freshPath).toStdString(), &why))
-        return false;
-    fresh.close();
-    return schemaOf(path) == schemaOf(freshPath);
-}
-
 QString millionRowFile()
 {
-    const QString path = millionRowPath();
-    {
-        RecordingFileReader reader;
-        if (reader.open(path).ok && reader.rowCount() == kRows && currentSchema(path))
-            return path;
-    }
-    QFile::remove(path);
-    // Through the program's own writer, every row in one transaction (one
-    // transaction per row would take hours).
-    RecordingFileWriter writer;
-    std::string why;
-    if (!writer.open(QFile::encodeName(path).toStdString(), &why) || !writer.beginBatch(&why))
-        return {};
-    for (int i = 0; i < kRows; ++i)
-        writer.write(storedRow(sampleRecord(i)), &why);
-    writer.commitBatch(&why);
-    writer.close();
-    return path;
+    return bench::keptRecording(QStringLiteral("breezon-bench-1M.breezon"), kRows, sampleRecord);
 }
 
 // Microseconds each add() took on the calling thread, rows `gap` apart.
