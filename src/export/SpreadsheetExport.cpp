@@ -109,9 +109,10 @@ ExportResult exportSpreadsheet(const ReadingListModel &rows, const QString &path
     }
 }
 
-std::optional<std::int64_t> workbookRows(const QString &path)
+std::optional<std::int64_t> workbookRows(const QString &path, bool count)
 {
-    const ZipCheckResult package = checkZipPackage(path);
+    const ZipCheckResult package =
+        count ? checkZipPackage(path) : checkZipPackage(path, [](const std::string &m) { return m == "xl/workbook.xml"; });
     if (!package.ok())
         return std::nullopt;
     const auto workbook = package.heads.find("xl/workbook.xml");

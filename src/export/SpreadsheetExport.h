@@ -45,5 +45,7 @@ ExportResult exportSpreadsheet(const ReadingListModel &rows, const QString &path
 
 // The list rows a workbook that breezon wrote holds (its "KQ-VANE" sheets,
 // header rows not counted); none when the file at `path` is not such a
-// workbook (another program's, damaged, or not a workbook at all).
-std::optional<std::int64_t> workbookRows(const QString &path);
+// workbook (another program's, damaged, or not a workbook at all). Without
+// `count`, only whether it is one is looked at (quickly: its sheets are not
+// read), and 0 stands for any count.
+std::optional<std::int64_t> workbookRows(const QString &path, bool count = true);

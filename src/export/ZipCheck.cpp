@@ -197,7 +197,7 @@ QString inflateMember(const Reader &file, const Member &m, std::uint64_t dataSta
 
 } // namespace
 
-ZipCheckResult checkZipPackage(const QString &path)
+ZipCheckResult checkZipPackage(const QString &path, const std::function<bool(const std::string &)> &only)
 {
     ZipCheckResult result;
     auto fail = [&](const QString &why) {
@@ -294,7 +294,9 @@ ZipCheckResult checkZipPackage(const QString &path)
         const std::uint64_t dataStart = m.localOffset + 30 + le16(local + 26) + le16(local + 28);
         if (dataStart + m.packed > dirOffset)
             return fail(QStringLiteral("%1 is cut short").arg(QString::fromStdString(m.name)));
-        if (QString why = inflateMember(file, m, dataStart, result.heads[m.name], result.tails[m.name]);
+        if (QString why = only && !only(m.name)
+                              ? QString()
+                              : inflateMember(file, m, dataStart, result.heads[m.name], result.tails[m.name]);
             !why.isEmpty())
             return fail(why);
         result.sizes[m.name] = m.size;

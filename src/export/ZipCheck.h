@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -18,4 +19,7 @@ struct ZipCheckResult {
     bool ok() const { return problem.isEmpty(); }
 };
 
-ZipCheckResult checkZipPackage(const QString &path);
+// `only`, when given, names the members to inflate and check; the others are
+// checked by their place in the directory alone (a quick look at a large
+// package).
+ZipCheckResult checkZipPackage(const QString &path, const std::function<bool(const std::string &)> &only = {});

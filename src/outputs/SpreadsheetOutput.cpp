@@ -39,11 +39,13 @@ ExportResult SpreadsheetOutput::open()
     const QFileInfo file(path_);
     // An empty file is what a crashed run leaves of its hold: nothing to keep.
     if (file.exists() && file.size() > 0) {
-        const std::optional<std::int64_t> held = workbookRows(path_);
+        // A conversion replaces it whatever it holds: whether it is one of
+        // ours is all there is to know.
+        const std::optional<std::int64_t> held = workbookRows(path_, !conversion_);
         if (!held)
             return ExportResult::failure(
                 QStringLiteral("it is not a spreadsheet file breezon wrote; give a new file name"));
-        const std::int64_t recorded = spine_ ? RecordingFileReader::rowsIn(spine_->path()) : 0;
+        const std::int64_t recorded = spine_ && !conversion_ ? RecordingFileReader::rowsIn(spine_->path()) : 0;
         if (!conversion_ && *held > recorded)
             return ExportResult::failure(
                 QStringLiteral("it holds %1 rows and the recording %2 only %3: it would lose rows; give a new "
@@ -64,7 +66,14 @@ ExportResult SpreadsheetOutput::open()
     return ExportResult::success();
 }
 
-void SpreadsheetOutput::add(const RowRecord &row) { last_ = row.seq; }
+void SpreadsheetOutput::add(const RowRecord &row)
+{
+    last_ = row.seq;
+    // A conversion's rows are the recording's from its first: kept as they
+    // pass, they need not be read a second time.
+    if (conversion_)
+        rows_.addRow(row.reading, row.time, row.seq);
+}
 
 void SpreadsheetOutput::discard()
 {
@@ -80,21 +89,23 @@ ExportResult SpreadsheetOutput::finish()
         discard(); // no row: an existing workbook stays as it was
         return ExportResult::success();
     }
-    // Every row of the recording up to the run's last, read back.
-    RecordingFileReader reader;
-    ExportResult result = reader.open(spine_->path());
-    ReadingListModel rows;
-    RowRecord row;
-    if (result.ok) {
-        reader.seek(0, last_);
-        rows.beginAppending();
-        while (reader.next(row))
-            rows.addRow(row.reading, row.time, row.seq);
-        rows.endAppending();
-        if (!reader.error().isEmpty())
-            result = ExportResult::failure(reader.error());
+    // A live run's workbook: every row of the recording up to the run's
+    // last, read back.
+    ExportResult result = ExportResult::success();
+    if (!conversion_) {
+        RecordingFileReader reader;
+        result = reader.open(spine_->path());
+        RowRecord row;
+        if (result.ok) {
+            reader.seek(0, last_);
+            rows_.beginAppending();
+            while (reader.next(row))
+                rows_.addRow(row.reading, row.time, row.seq);
+            rows_.endAppending();
+            if (!reader.error().isEmpty())
+                result = ExportResult::failure(reader.error());
+        }
     }
-    reader.close();
     release(); // the hold goes, or the save would find the file in use
     if (!result.ok) {
         discard();
@@ -106,5 +117,5 @@ ExportResult SpreadsheetOutput::finish()
     hooks.message = [this](const QString &text) { failed(text); };
     SpreadsheetLayout layout;
     layout.timestamps = true;
-    return exportSpreadsheet(rows, path_, hooks, layout);
+    return exportSpreadsheet(rows_, path_, hooks, layout);
 }

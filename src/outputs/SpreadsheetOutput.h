@@ -11,6 +11,7 @@
 // while the run lasts the file is held, so a second breezon cannot write it.
 
 #include "Output.h"
+#include "ReadingListModel.h"
 
 #include <cstdint>
 
@@ -21,6 +22,8 @@ public:
     QString name() const override { return QStringLiteral("spreadsheet file %1").arg(path_); }
     ExportResult open() override;
     void add(const RowRecord &row) override;
+    void beginBulk() override { rows_.beginAppending(); }
+    void endBulk() override { rows_.endAppending(); }
     ExportResult finish() override;
     void discard() override;
     bool needsRecording() const override { return true; }
@@ -34,4 +37,5 @@ private:
     int lock_ = -1;
     bool created_ = false;
     std::int64_t last_ = -1; // the last row the run gave
+    ReadingListModel rows_;  // the rows the workbook is made of
 };
