@@ -3,7 +3,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QSysInfo>
 
 #include <chrono>
@@ -74,9 +73,10 @@ ExportResult RecordingFileOutput::open()
             thread_ = std::thread([this] { run(); });
         return ExportResult::success();
     }
-    created_ = !QFileInfo::exists(path_);
     std::string why;
-    if (!openWriter(&why)) {
+    const bool opened = openWriter(&why);
+    created_ = writer_.made(); // by its exclusive create: no other program's file
+    if (!opened) {
         discard();
         return ExportResult::failure(QString::fromStdString(why));
     }

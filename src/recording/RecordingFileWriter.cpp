@@ -134,10 +134,10 @@ bool RecordingFileWriter::open(const std::string &path, std::string *why)
 {
     close();
     // Held while the file is written: a second writer is refused at once.
-    bool made = true;
+    made_ = true;
     lockFd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (lockFd_ < 0 && errno == EEXIST) {
-        made = false;
+        made_ = false;
         lockFd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     }
     std::string notOurs;
@@ -150,7 +150,7 @@ bool RecordingFileWriter::open(const std::string &path, std::string *why)
     if (notOurs.empty() && sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
         notOurs = lastError(db_);
     if (!notOurs.empty()) {
-        if (made)
+        if (made_ && lockFd_ >= 0)
             ::unlink(path.c_str());
         if (why)
             *why = notOurs;
@@ -239,10 +239,15 @@ bool RecordingFileWriter::writeMarks(std::string *why)
         return db_ != nullptr;
     if (!exec(db_, "BEGIN IMMEDIATE") || !insertPairs(db_, kWriteMarks, pending_) || !exec(db_, "COMMIT"))
         return fail(why);
+    keepMarks();
+    return true;
+}
+
+void RecordingFileWriter::keepMarks()
+{
     for (const auto &[destination, seq] : pending_)
         marks_[destination] = seq;
     pending_.clear();
-    return true;
 }
 
 bool RecordingFileWriter::write(const StoredRow &row, std::string *why)
@@ -271,23 +276,22 @@ bool RecordingFileWriter::write(const StoredRow &row, std::string *why)
     bindValue(st, 16, row.flowM3h);
     sqlite3_bind_int64(st, 17, row.checksum());
     const int rc = sqlite3_step(st);
-    std::string stepError = rc == SQLITE_CONSTRAINT_PRIMARYKEY
-                                ? "row " + std::to_string(row.seq) + " is in the file already"
-                                : lastError(db_);
+    // The message is taken before the reset and the rollback, which clear it.
+    std::string stepError;
+    if (rc != SQLITE_DONE)
+        stepError = rc == SQLITE_CONSTRAINT_PRIMARYKEY ? "row " + std::to_string(row.seq) + " is in the file already"
+                                                       : lastError(db_);
     sqlite3_reset(st);
     sqlite3_clear_bindings(st);
-    bool ok = rc == SQLITE_DONE;
-    if (ok && marks)
-        ok = insertPairs(db_, kWriteMarks, pending_) && (inBatch_ || exec(db_, "COMMIT"));
-    if (!ok) {
+    if (rc != SQLITE_DONE) {
         fail(nullptr);
         if (why)
-            *why = rc == SQLITE_DONE ? lastError(db_) : stepError;
+            *why = stepError;
         return false;
     }
-    for (const auto &[destination, seq] : pending_)
-        marks_[destination] = seq;
-    pending_.clear();
+    if (marks && !(insertPairs(db_, kWriteMarks, pending_) && (inBatch_ || exec(db_, "COMMIT"))))
+        return fail(why);
+    keepMarks();
     nextSeq_ = std::max(nextSeq_, row.seq + 1);
     return true;
 }
@@ -319,6 +323,7 @@ void RecordingFileWriter::close()
         ::close(lockFd_);
     lockFd_ = -1;
     inBatch_ = false;
+    made_ = false;
     marks_.clear();
     pending_.clear();
     nextSeq_ = 0;

@@ -32,6 +32,8 @@ public:
     // the writer stays closed.
     bool open(const std::string &path, std::string *why);
     bool isOpen() const { return db_ != nullptr; }
+    // This open made the file (it did not exist before).
+    bool made() const { return made_; }
     // The number the next row gets: one past the file's last row.
     std::int64_t nextSeq() const { return nextSeq_; }
 
@@ -58,6 +60,7 @@ public:
 
 private:
     bool fail(std::string *why);
+    void keepMarks(); // the pending delivery marks are in the file now
     static std::string refuseOpen(const std::string &path, int error);
     std::string check(const std::string &path);
     bool setJournal();
@@ -70,4 +73,5 @@ private:
     std::map<std::string, std::int64_t> marks_;   // as in the file
     std::map<std::string, std::int64_t> pending_; // noted, not yet in the file
     bool inBatch_ = false;
+    bool made_ = false;
 };
