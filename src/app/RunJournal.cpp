@@ -9,6 +9,28 @@
 
 #include <unistd.h>
 
+namespace {
+
+// "a.breezon" -> "a-2.breezon" for n = 2.
+QString numbered(const QString &path, int n)
+{
+    QString to = path;
+    to.insert(to.endsWith(QStringLiteral(".breezon")) ? to.size() - 8 : to.size(), QStringLiteral("-%1").arg(n));
+    return to;
+}
+
+// Why a reopened recording cannot go on here (another breezon has begun to
+// write it, or the user may only read it); empty when it can.
+QString whyNotContinued(const QString &path)
+{
+    if (posix_file::inUseByAnother(path))
+        return posix_file::inUseText();
+    const auto writable = [](const QString &p) { return ::access(QFile::encodeName(p).constData(), W_OK) == 0; };
+    return writable(path) && writable(QFileInfo(path).path()) ? QString() : QStringLiteral("read-only");
+}
+
+} // namespace
+
 RunJournal::~RunJournal() = default;
 
 QString RunJournal::newPath(const Timestamp &start) const
@@ -17,11 +39,11 @@ QString RunJournal::newPath(const Timestamp &start) const
     QString stem = start.isoText().left(19);
     stem[10] = QLatin1Char('_');
     stem.replace(QLatin1Char(':'), QLatin1Char('-'));
-    const QDir dir(folder_);
-    QString path = dir.filePath(stem + QStringLiteral(".breezon"));
+    const QString first = QDir(folder_).filePath(stem + QStringLiteral(".breezon"));
     // Two recordings begun within one second (RESET at once) keep apart.
+    QString path = first;
     for (int n = 2; QFileInfo::exists(path); ++n)
-        path = dir.filePath(QStringLiteral("%1-%2.breezon").arg(stem).arg(n));
+        path = numbered(first, n);
     return path;
 }
 
@@ -30,17 +52,11 @@ void RunJournal::add(const RowRecord &row)
     if (folder_.isEmpty())
         return;
     if (!output_) {
-        // A reopened recording that cannot be written here (another breezon
-        // has begun to write it, or the user may only read it) is left as
-        // it is: the run goes on in a recording of its own.
-        QString left;
-        if (!path_.isEmpty() && posix_file::inUseByAnother(path_))
-            left = posix_file::inUseText();
-        else if (!path_.isEmpty() && (::access(QFile::encodeName(path_).constData(), W_OK) != 0 ||
-                                      ::access(QFile::encodeName(QFileInfo(path_).path()).constData(), W_OK) != 0))
-            left = QStringLiteral("read-only");
+        // A reopened recording that cannot be written here is left as it
+        // is: the run goes on in a recording of its own.
         const QString reopened = path_;
-        if (path_.isEmpty() || !left.isEmpty()) {
+        const QString left = reopened.isEmpty() ? QString() : whyNotContinued(reopened);
+        if (reopened.isEmpty() || !left.isEmpty()) {
             path_ = newPath(row.time);
             emit begun(path_);
         }
@@ -98,17 +114,19 @@ RunJournal::Unwritten RunJournal::unwritten() const
 void RunJournal::divertUnwritten(const QString &path)
 {
     // Each recording with rows waiting gets a file of its own: two writers
-    // would refuse each other.
-    int n = 0;
+    // would refuse each other, and a recording already there would be
+    // continued with rows of another.
+    QString to = path;
+    int n = 1;
     for (RecordingFileOutput *writer : writers()) {
         if (writer->waiting() == 0)
             continue;
-        QString to = path;
-        if (n++ > 0)
-            to.insert(to.endsWith(QStringLiteral(".breezon")) ? to.size() - 8 : to.size(), QStringLiteral("-%1").arg(n));
         writer->divert(to);
         if (writer == output_.get())
             path_ = to;
+        do
+            to = numbered(path, ++n);
+        while (QFileInfo::exists(to));
     }
 }
 
