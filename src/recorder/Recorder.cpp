@@ -54,11 +54,12 @@ bool Recorder::usage(const QString &text)
 }
 
 // What every run knows before its outputs are made: the instrument's name
-// (a recording's own, `recordedName`, when one is read) and the run's
-// context. False (a usage error) for a name no output can carry.
-bool Recorder::prepare(const QString &recordedName, const QString &recordedHost)
+// (a recording's own, from its name or else its host and port, when one is
+// read) and the run's context. False (a usage error) for a name no output
+// can carry.
+bool Recorder::prepare(const QString &recordedName, const QString &recordedHost, const QString &recordedPort)
 {
-    context_.port = options_.demo ? QStringLiteral("demo") : options_.port;
+    context_.port = !recordedPort.isEmpty() ? recordedPort : options_.demo ? QStringLiteral("demo") : options_.port;
     context_.host = carriedHostName(recordedHost.isEmpty() ? QSysInfo::machineHostName() : recordedHost);
     const QString name = QStringLiteral("--name");
     context_.instrument = options_.settings.contains(name) ? options_.settings.value(name)

@@ -54,7 +54,7 @@ private:
     void say(const QString &text);
     void outputFailed(const QString &text);
     bool usage(const QString &text);
-    bool prepare(const QString &recordedName = {}, const QString &recordedHost = {});
+    bool prepare(const QString &recordedName = {}, const QString &recordedHost = {}, const QString &recordedPort = {});
     bool makeOutputs();
     bool openOutputs();
     void onRow();

@@ -62,7 +62,7 @@ bool Recorder::startReplay()
     }
     // The rows are the recorded instrument's: by default they keep its name,
     // host and so its topics, and an outbox left by the live run is found.
-    if (!prepare(reader->fact("name"), reader->fact("host")))
+    if (!prepare(reader->fact("name"), reader->fact("host"), reader->fact("port")))
         return false;
     context_.conversion = true;
     source_ = std::make_unique<SourceSpine>(options_.from);

@@ -3,6 +3,7 @@
 // recorded times, frames, pages and exports as the live run had them.
 #include "CommandIds.h"
 #include "Files.h"
+#include "InstrumentName.h"
 #include "RecordingFileReader.h"
 #include "RecordingFileWriter.h"
 #include "SmallDisk.h"
@@ -13,6 +14,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -107,6 +109,12 @@ TEST_F(WindowJournal, ARunIsKeptAndReopensAsItWas)
     QFile a(converted), b(saved);
     ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
     EXPECT_EQ(a.readAll(), b.readAll());
+    // Its rows keep the instrument the window recorded, named by its port.
+    QProcess json;
+    json.start(QStringLiteral(BREEZON_RECORD_PATH), {"--from", file, "--stdout", "jsonl"});
+    ASSERT_TRUE(json.waitForFinished(10000));
+    EXPECT_TRUE(json.readAllStandardOutput().contains(
+        "\"instrument\":\"" + defaultInstrumentName(QSysInfo::machineHostName(), link.qpath()).toUtf8() + '"'));
 
     // START goes on in the reopened recording and its file.
     recordUntil(list().itemCount() + 2);
