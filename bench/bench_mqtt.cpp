@@ -149,13 +149,6 @@ private:
     std::map<int, bench::Clock::time_point> times_;
 };
 
-void runEventLoop(double seconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 void skip(benchmark::State &state, const char *why)
 {
     state.SkipWithError(why);

@@ -370,8 +370,9 @@ TEST(RecordingFile, DamageIsToldByItsRowAndNeverReadAsAReading)
         const std::int64_t first = reader.damagedRows() > 0 ? reader.firstDamaged() : read;
         EXPECT_TRUE(reader.damagedRows() > 0 || reader.error().startsWith(QStringLiteral("damaged at row")))
             << c.name << reader.error().toStdString();
-        if (reader.lastSeq() == 299)
+        if (reader.lastSeq() == 299) {
             EXPECT_EQ(read + reader.damagedRows(), 300) << c.name;
+        }
         EXPECT_TRUE(std::abs(frameOf(int(first)) - c.at) < 4096) << c.name << " at row " << first;
         const QByteArray before = readAll(path);
         RecordingFileOutput out(path, OutputContext{}, RecordingFileOutput::Mode::Synchronous);
