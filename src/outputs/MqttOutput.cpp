@@ -96,8 +96,16 @@ void MqttOutput::pump(const RowRecord *fresh)
             next_ = row.seq + 1;
             any = true;
         }
-        if (!any)
-            break; // not in the file (yet): a later tick tries again
+        if (!any) {
+            // Not in the file yet, or the read failed: a later tick tries
+            // again. A failure is told, once for each cause.
+            const QString why = outbox_.error();
+            if (!why.isEmpty() && why != toldOutbox_)
+                tell(QStringLiteral("its outbox %1 cannot be read: %2; its rows wait there")
+                         .arg(context_.spine->path(), why));
+            toldOutbox_ = why;
+            break;
+        }
     }
 }
 

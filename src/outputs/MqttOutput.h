@@ -66,4 +66,5 @@ private:
     std::chrono::steady_clock::time_point openedAt_;
     bool toldAway_ = false;
     std::string toldProblem_;
+    QString toldOutbox_; // the last failure to read the outbox told
 };

@@ -115,6 +115,7 @@ void RecordingFileReader::seek(std::int64_t seq, std::int64_t last)
     piece_.clear();
     at_ = 0;
     exhausted_ = false;
+    error_.clear(); // a read that failed is tried again from here
 }
 
 void RecordingFileReader::noteDamaged(std::int64_t seq, std::int64_t count)
@@ -155,14 +156,16 @@ bool RecordingFileReader::fetch()
         row.reading = decodeFrame(row.frame);
         row.seq = int(seq);
     }
-    const QString cause = QString::fromStdString(unreadable(rc) ? "damaged at row " + std::to_string(from_) + " (" +
-                                                                        recording_file::lastError(base_.db()) + ")"
-                                                                  : recording_file::causeOf(base_.db(), rc));
-    sqlite3_reset(query_); // the read ends here, before any row is given
     if (rc == SQLITE_DONE) {
+        sqlite3_reset(query_); // the read ends here, before any row is given
         exhausted_ = got < kChunkRows || from_ > end_;
         return true;
     }
+    // Taken before the reset, which clears SQLite's message.
+    const QString cause = QString::fromStdString(unreadable(rc) ? "damaged at row " + std::to_string(from_) + " (" +
+                                                                        recording_file::lastError(base_.db()) + ")"
+                                                                  : recording_file::causeOf(base_.db(), rc));
+    sqlite3_reset(query_);
     if (unreadable(rc) && skipDamage())
         return true;
     error_ = cause;

@@ -43,7 +43,8 @@ public:
     QString fact(const char *key) const;
 
     // Reading goes on from row `seq`, up to `last` (the last at opening when
-    // negative; a larger one reads rows written since, when there are).
+    // negative; a larger one reads rows written since, when there are),
+    // trying again after a failed read.
     void seek(std::int64_t seq, std::int64_t last = -1);
     // The next good row; false at the end, or on a failure with error() set.
     bool next(RowRecord &row);

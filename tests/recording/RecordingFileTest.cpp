@@ -117,6 +117,20 @@ TEST(RecordingFile, RowsComeBackAsWrittenAndAContinuedFileNumbersOn)
         EXPECT_STREQ(reinterpret_cast<const char *>(sqlite3_column_text(st, 5)), "2026-12-08T06:59:32.512-04:30");
         EXPECT_STREQ(reinterpret_cast<const char *>(sqlite3_column_text(st, 6)), "null");
         sqlite3_finalize(st);
+
+        // A read kept out by another's lock fails and says why; the next
+        // seek reads again (the MQTT outbox relies on it).
+        if (mode == RecordingFileOutput::Mode::Synchronous) {
+            RecordingFileReader reader;
+            ASSERT_TRUE(reader.open(path).ok);
+            ASSERT_EQ(sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+            RowRecord row;
+            EXPECT_FALSE(reader.next(row));
+            EXPECT_TRUE(reader.error().contains(QStringLiteral("locked"))) << reader.error().toStdString();
+            sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            reader.seek(1);
+            EXPECT_TRUE(reader.next(row) && row.seq == 1) << reader.error().toStdString();
+        }
         sqlite3_close(db);
     }
 }
