@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <chrono>
+
 namespace {
 
 // The recording read, as the outputs made from it see it. Its outbox is
@@ -34,11 +36,17 @@ public:
         }
         return writer_.isOpen() ? writer_.delivered(destination) : -1;
     }
+    // A mark is written at most once a second, as the live spine writes its
+    // own with its rows: a commit is several syncs, in the file being read.
+    // A crash sends that second's rows again, which delivery allows.
     void noteDelivered(const std::string &destination, std::int64_t seq) override
     {
-        if (writer_.isOpen()) {
-            writer_.noteDelivered(destination, seq);
+        if (!writer_.isOpen())
+            return;
+        writer_.noteDelivered(destination, seq);
+        if (const auto now = std::chrono::steady_clock::now(); now - marksWritten_ >= std::chrono::seconds(1)) {
             writer_.writeMarks(nullptr);
+            marksWritten_ = now;
         }
     }
 
@@ -46,6 +54,7 @@ private:
     QString path_;
     mutable RecordingFileWriter writer_;
     mutable bool tried_ = false;
+    std::chrono::steady_clock::time_point marksWritten_;
 };
 
 } // namespace
