@@ -154,6 +154,9 @@ void MqttLink::noteNewest(std::int64_t seq)
 
 void MqttLink::announceLocked()
 {
+    // Those still queued from before are superseded: retained, only the
+    // last of each counts, and they would take the readings' room.
+    std::erase_if(queue_, [](const MqttMessage &m) { return m.topic != MqttMessage::Reading; });
     queue_.push_front({MqttMessage::Status, true, {}, status_});
     for (auto it = announcements_.rbegin(); it != announcements_.rend(); ++it)
         queue_.push_front(*it);
