@@ -40,8 +40,6 @@ public:
     void finish();
 
     int status() const { return status_; }
-    // Rows this run gave its outputs.
-    std::int64_t rows() const { return rows_; }
     // The run's recording file; empty without one.
     QString recordingPath() const;
 

@@ -74,22 +74,23 @@ int ReadOnlyDatabase::openAt(const std::string &target, bool writable)
 bool ReadOnlyDatabase::open(const std::string &path, bool copy, std::string *why, bool helpers)
 {
     close();
+    Header header;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || !readHeader(fd, &header_)) {
+    if (fd < 0 || !readHeader(fd, &header)) {
         *why = std::strerror(errno);
         if (fd >= 0)
             ::close(fd);
         return false;
     }
     ::close(fd);
-    if (header_.size > 0 && !header_.sqlite) {
+    if (header.size > 0 && !header.sqlite) {
         *why = "not a breezon recording (not an SQLite database)";
         return false;
     }
     // Read where it lies, unless SQLite would write beside it first: a
     // log to apply, or (found on the first read) a journal to roll back.
     int rc = SQLITE_READONLY;
-    if (!copy && !header_.wal && !hasHelperFile(path, "-wal")) {
+    if (!copy && !header.wal && !hasHelperFile(path, "-wal")) {
         rc = openAt(path, false);
         if ((rc & 0xFF) == SQLITE_READONLY)
             close(); // a journal to roll back: a copy is read instead

@@ -42,14 +42,12 @@ public:
     // of it. False with the reason in `why`.
     bool open(const std::string &path, bool copy, std::string *why, bool helpers = true);
     sqlite3 *db() const { return db_; }
-    const Header &header() const { return header_; }
     void close();
 
 private:
     int openAt(const std::string &target, bool writable);
 
     sqlite3 *db_ = nullptr;
-    Header header_;
     PrivateCopy copy_;
 };
 

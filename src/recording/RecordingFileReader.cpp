@@ -57,13 +57,12 @@ ExportResult RecordingFileReader::open(const QString &path)
     sqlite3 *db = base_.db();
     // Where the last page cannot be read (a file cut short), the rows are
     // read up to the damage, which is then told.
-    if (why.empty())
-        if (const int rc = queryInt(db, "SELECT IFNULL(MAX(seq), -1) FROM sample", &last_); rc != SQLITE_OK) {
-            if (!unreadable(rc))
-                why = recording_file::causeOf(db, rc);
-            last_ = std::numeric_limits<int>::max();
-            endKnown_ = false;
-        }
+    if (const int rc = queryInt(db, "SELECT IFNULL(MAX(seq), -1) FROM sample", &last_); rc != SQLITE_OK) {
+        if (!unreadable(rc))
+            why = recording_file::causeOf(db, rc);
+        last_ = std::numeric_limits<int>::max();
+        endKnown_ = false;
+    }
     // The rows by their numbers, from the table's key at once: a count(*)
     // would read every page of a large file.
     std::int64_t first = 0;
