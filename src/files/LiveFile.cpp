@@ -12,6 +12,13 @@
 
 namespace {
 
+// The bytes written are on the disk. A pipe or a terminal cannot be synced
+// (EINVAL) but took them.
+bool synced(int fd)
+{
+    return ::fdatasync(fd) == 0 || errno == EINVAL || errno == EROFS;
+}
+
 // Where the last whole line ends, reading backwards from `size`: the length
 // the file keeps. Line ends are looked for at multiples of their own width,
 // so a UTF-16 "\r\n" is not found astride two characters.
@@ -97,7 +104,7 @@ bool LiveFile::open(const QString &path, const QByteArray &lineEnd, const Check 
         return fail();
     if (!posix_file::lockForThisProcess(fd_)) {
         errno_ = errno;
-        error_ = errno_ == EWOULDBLOCK ? posix_file::inUseText() : posix_file::errorText(errno_);
+        error_ = posix_file::lockErrorText(errno_);
         ::close(fd_);
         fd_ = -1;
         return false;
@@ -135,8 +142,7 @@ bool LiveFile::writeOne(const QByteArray &records)
     const off_t start = ::lseek(fd_, 0, (flags >= 0 && (flags & O_APPEND)) ? SEEK_END : SEEK_CUR);
     std::size_t written = 0;
     bool ok = posix_file::writeAll(fd_, records.constData(), std::size_t(records.size()), &written);
-    // A pipe or a terminal cannot be synced (EINVAL) but took the bytes.
-    if (ok && sync_ && ::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS)
+    if (ok && sync_ && !synced(fd_))
         ok = false;
     if (ok)
         return true;
@@ -182,7 +188,7 @@ bool LiveFile::sync()
 {
     if (fd_ < 0 || !retry())
         return false;
-    if (::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS)
+    if (!synced(fd_))
         return fail();
     return true;
 }

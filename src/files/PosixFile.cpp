@@ -108,6 +108,11 @@ QString inUseText()
     return QStringLiteral("in use by another breezon");
 }
 
+QString lockErrorText(int error)
+{
+    return error == EWOULDBLOCK ? inUseText() : errorText(error);
+}
+
 AtomicFile::AtomicFile(const QString &path) : target_(path)
 {
     // A link is written through: the file it names gets the new content.

@@ -35,6 +35,8 @@ bool lockForThisProcess(int fd);
 bool inUseByAnother(const QString &path);
 // What the user is told then.
 QString inUseText();
+// Why lockForThisProcess() failed with `error`, in the user's words.
+QString lockErrorText(int error);
 
 // Replaces a whole file so that a failure leaves the file that was there:
 // the new content goes into a temporary file beside the target, is synced,

@@ -61,7 +61,7 @@ ExportResult SpreadsheetOutput::open()
     if (!posix_file::lockForThisProcess(lock_)) {
         const int error = errno;
         discard(); // releases the hold too
-        return ExportResult::failure(error == EWOULDBLOCK ? posix_file::inUseText() : posix_file::errorText(error));
+        return ExportResult::failure(posix_file::lockErrorText(error));
     }
     return ExportResult::success();
 }

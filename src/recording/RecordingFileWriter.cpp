@@ -4,12 +4,13 @@
 #include "RecordingFileCheck.h"
 #include "RecordingFileSchema.h"
 
+#include "PosixFile.h"
+
 #include <sqlite3.h>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 using recording_file::lastError;
@@ -143,8 +144,8 @@ bool RecordingFileWriter::open(const std::string &path, std::string *why)
     std::string notOurs;
     if (lockFd_ < 0)
         notOurs = refuseOpen(path, errno);
-    else if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0)
-        notOurs = errno == EWOULDBLOCK ? "in use by another breezon" : std::strerror(errno);
+    else if (!posix_file::lockForThisProcess(lockFd_)) // the lock every breezon file carries
+        notOurs = posix_file::lockErrorText(errno).toStdString();
     else
         notOurs = check(path);
     if (notOurs.empty() && sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
