@@ -23,9 +23,6 @@ QString fixed(double v, int decimals)
     return QString::fromLatin1(buf, result.ptr - buf);
 }
 
-constexpr std::uint8_t kFeetPerMinuteUnit = 3; // wind unit shown as a whole number
-constexpr std::uint8_t kCmsUnit = 1;           // flow unit shown with two decimals
-
 // Air-flow factors: rows by flow unit, columns square metres / square feet.
 constexpr double kAirFlowFactors[kFlowUnits][2] = {
     {60.0, 5.5741824},
@@ -57,20 +54,27 @@ QString unitName(Quantity mode, std::uint8_t unit)
     return mode == Quantity::speed ? wind[unit] : flow[unit];
 }
 
-QString valueText(Quantity mode, std::uint8_t unit, std::uint32_t value)
+std::uint8_t valueDivisor(Quantity mode, std::uint8_t unit)
 {
     if (!unitKnown(mode, unit))
+        return 0;
+    return mode == Quantity::speed ? windDivisors[unit] : flowDivisors[unit];
+}
+
+int valueDecimals(Quantity mode, std::uint8_t unit)
+{
+    const std::uint8_t divisor = valueDivisor(mode, unit);
+    return divisor >= 100 ? 2 : divisor >= 10 ? 1 : 0;
+}
+
+QString valueText(Quantity mode, std::uint8_t unit, std::uint32_t value)
+{
+    const std::uint8_t divisor = valueDivisor(mode, unit);
+    if (divisor == 0)
         return {};
-    if (mode == Quantity::speed) {
-        const std::uint8_t divisor = windDivisors[unit];
-        if (unit == kFeetPerMinuteUnit)
-            return QString::number(value / divisor);
-        return fixed(double(value) / divisor, 2);
-    }
-    const std::uint8_t divisor = flowDivisors[unit];
-    if (unit == kCmsUnit)
-        return fixed(double(value) / divisor, 2);
-    return fixed(double(value) / divisor, 1);
+    if (divisor == 1) // ft/m: a whole number
+        return QString::number(value);
+    return fixed(double(value) / divisor, valueDecimals(mode, unit));
 }
 
 QString humidityText(std::uint32_t humidity)
@@ -123,6 +127,26 @@ QString holdText(Hold hold)
     case Hold::current: break;
     }
     return QStringLiteral("Current");
+}
+
+QString modeName(Quantity mode)
+{
+    switch (mode) {
+    case Quantity::speed: return QStringLiteral("speed");
+    case Quantity::flow: return QStringLiteral("flow");
+    case Quantity::none: break;
+    }
+    return QStringLiteral("none");
+}
+
+QString holdName(Hold hold)
+{
+    switch (hold) {
+    case Hold::max: return QStringLiteral("max");
+    case Hold::min: return QStringLiteral("min");
+    case Hold::current: break;
+    }
+    return QStringLiteral("current");
 }
 
 QString timeText(int hour, int minute, int second)

@@ -23,6 +23,12 @@ bool unitKnown(Quantity mode, std::uint8_t unit);
 // Unit name of the reading; empty in mode none and for an index beyond the table.
 QString unitName(Quantity mode, std::uint8_t unit);
 
+// What the reading's `value` is divided by to give the number shown (1, 10
+// or 100), and the decimals shown (0, 1 or 2, as many as the divisor has
+// zeros); 0 for both in mode none and for an index beyond the table.
+std::uint8_t valueDivisor(Quantity mode, std::uint8_t unit);
+int valueDecimals(Quantity mode, std::uint8_t unit);
+
 // The reading's number (`value` already multiplied): "%d" for ft/m,
 // "%0.2f" for the other wind units and CMS, "%0.1f" for CMM and CFM.
 // Empty in mode none and for an index beyond the table.
@@ -39,6 +45,9 @@ QString temperatureBoxText(std::int16_t temperature, bool fahrenheit);
 QString temperatureUnitSign(bool fahrenheit); // "℃" or "℉"
 QString markerText(Marker marker);            // "DP", "WB" or empty
 QString holdText(Hold hold);                  // "MAX", "MIN" or "Current"
+// The names the recording file, JSON and the statistics use.
+QString modeName(Quantity mode); // "speed", "flow" or "none"
+QString holdName(Hold hold);     // "max", "min" or "current"
 
 // "hh:mm:ss", two digits each, 24-hour clock.
 QString timeText(int hour, int minute, int second);

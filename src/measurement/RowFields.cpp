@@ -21,7 +21,7 @@ std::optional<double> flowM3hOf(const Reading &r)
     if (r.mode != Quantity::flow || !unitKnown(r.mode, r.unit))
         return std::nullopt;
     // The value as the list shows it (its divisor matches its decimals).
-    const double shown = double(r.value) / flowDivisors[r.unit];
+    const double shown = double(r.value) / valueDivisor(r.mode, r.unit);
     return std::round(shown * cubicMetresPerHour(r.unit) * 1000.0) / 1000.0;
 }
 
@@ -32,16 +32,14 @@ RowFields rowFields(const RowRecord &row)
     f.seq = row.seq;
     f.unixMs = row.time.unixMs;
     f.time = row.time.isoText();
-    f.mode = r.mode == Quantity::speed ? QStringLiteral("speed")
-             : r.mode == Quantity::flow ? QStringLiteral("flow")
-                                           : QStringLiteral("none");
+    f.mode = modeName(r.mode);
     f.value = valueText(r.mode, r.unit, r.value);
     f.unit = unitName(r.mode, r.unit);
     f.rh = humidityText(r.humidity);
     f.temperature = temperatureText(r.temperature, r.fahrenheit);
     f.temperatureUnit = r.fahrenheit ? QStringLiteral("F") : QStringLiteral("C");
     f.marker = markerText(r.marker);
-    f.hold = holdText(r.hold).toLower();
+    f.hold = holdName(r.hold);
     f.speed = QString::number(r.speed / 100.0, 'f', 2);
     f.area = QString::number(areaValue(r.area), 'f', 3);
     f.temperatureC = temperatureText(r.temperature, false);

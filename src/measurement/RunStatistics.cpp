@@ -31,10 +31,9 @@ namespace {
 // divisors match the decimals shown, so dividing gives the shown number.
 std::optional<double> shownValue(const Reading &r)
 {
-    if (!unitKnown(r.mode, r.unit))
-        return std::nullopt;
-    const std::uint8_t divisor = r.mode == Quantity::speed ? windDivisors[r.unit] : flowDivisors[r.unit];
-    return divisor == 1 ? double(r.value) : double(r.value) / divisor;
+    if (const std::uint8_t divisor = valueDivisor(r.mode, r.unit))
+        return double(r.value) / divisor;
+    return std::nullopt;
 }
 
 double shownTemperature(const Reading &r)

@@ -12,9 +12,7 @@ int shownDecimals(const StatGroup &g)
 {
     switch (g.field) {
     case StatField::value:
-        if (g.mode == Quantity::speed)
-            return windDivisors[g.unit] == 1 ? 0 : 2;
-        return g.unit == 1 ? 2 : 1; // CMS in hundredths, CMM and CFM in tenths
+        return valueDecimals(g.mode, g.unit);
     case StatField::speed: return 2;
     case StatField::flowM3h: return 3;
     case StatField::temperature:
@@ -38,23 +36,22 @@ QByteArray jsonText(const QString &text)
 StatNames statNames(const StatGroup &g)
 {
     StatNames n;
-    const auto hold = [&] { return holdText(g.hold).toLower(); };
     switch (g.field) {
     case StatField::value:
         n.field = QStringLiteral("value");
-        n.mode = g.mode == Quantity::speed ? QStringLiteral("speed") : QStringLiteral("flow");
+        n.mode = modeName(g.mode);
         n.unit = unitName(g.mode, g.unit);
-        n.hold = hold();
+        n.hold = holdName(g.hold);
         break;
     case StatField::speed:
         n.field = QStringLiteral("speed");
         n.unit = QStringLiteral("m/s");
-        n.hold = hold();
+        n.hold = holdName(g.hold);
         break;
     case StatField::flowM3h:
         n.field = QStringLiteral("flow_m3_h");
         n.unit = QStringLiteral("m3/h");
-        n.hold = hold();
+        n.hold = holdName(g.hold);
         break;
     case StatField::temperature:
         n.field = QStringLiteral("temperature");
