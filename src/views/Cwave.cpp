@@ -31,10 +31,10 @@ constexpr int kDroppedItems = 30;
 QRect rectOf(int left, int top, int right, int bottom) { return {left, top, right - left, bottom - top}; }
 
 // Text placed by its top-left corner, as the panel's positions are given,
-// on the baseline the layout's face gives it.
-void drawTextAt(QPainter &p, int x, int y, const QString &text)
+// on the baseline `ascent` below it (the layout face's, of the font drawn).
+void drawTextAt(QPainter &p, int ascent, int x, int y, const QString &text)
 {
-    p.drawText(QPoint(x, y + layoutAscent(p.font())), text);
+    p.drawText(QPoint(x, y + ascent), text);
 }
 
 } // namespace
@@ -65,11 +65,10 @@ Cwave::~Cwave() = default;
 void Cwave::setList(Clist *list)
 {
     list_ = list;
-    listSink_ = std::make_unique<FunctionSink>(
+    session_.addSink(std::make_unique<FunctionSink>(
         QStringLiteral("list"),
         [list](const RowRecord &row, bool) { list->addRow(row.reading, row.time, row.seq); },
-        [list] { list->beginAppending(); }, [list] { list->endAppending(); });
-    session_.addSink(listSink_.get());
+        [list] { list->beginAppending(); }, [list] { list->endAppending(); }));
 }
 
 QPushButton *Cwave::makeButton(int id, const QString &caption, int left, int top, int right, int bottom)
@@ -313,25 +312,26 @@ void Cwave::drawReadoutPanel(QPainter &p)
     const int B = height_ / 3;
     p.fillRect(QRect(0, 0, width_, B), kPanelColour);
     p.setFont(panelFont);
+    const int ascent = layoutAscent(panelFont);
     p.setPen(kPanelText);
     p.setBackgroundMode(Qt::OpaqueMode);
     p.setBackground(kPanelColour);
 
     if (latest_.mode == Quantity::speed || latest_.mode == Quantity::flow) {
-        drawTextAt(p, 0, 0,
+        drawTextAt(p, ascent, 0, 0,
                    latest_.mode == Quantity::speed ? QStringLiteral("Wind Value") : QStringLiteral("Wind Flow"));
-        drawTextAt(p, 120, unitLabelTop, unitName(latest_.mode, latest_.unit));
+        drawTextAt(p, ascent, 120, unitLabelTop, unitName(latest_.mode, latest_.unit));
         setBoxText(valueBox_, valueText(latest_.mode, latest_.unit, latest_.value));
     }
     setBoxText(holdBox_, holdText(latest_.hold));
 
-    drawTextAt(p, 0, 70, QStringLiteral("Temp"));
-    drawTextAt(p, 50, unitLabelTop + 70, temperatureUnitSign(latest_.fahrenheit));
-    drawTextAt(p, 80, 70, QStringLiteral("Hum"));
-    drawTextAt(p, 130, 90, QStringLiteral("%RH"));
-    drawTextAt(p, 200, 70, QStringLiteral("Mode"));
-    drawTextAt(p, 300, 70, QStringLiteral("Per"));
-    drawTextAt(p, 350, 0, QStringLiteral("COM"));
+    drawTextAt(p, ascent, 0, 70, QStringLiteral("Temp"));
+    drawTextAt(p, ascent, 50, unitLabelTop + 70, temperatureUnitSign(latest_.fahrenheit));
+    drawTextAt(p, ascent, 80, 70, QStringLiteral("Hum"));
+    drawTextAt(p, ascent, 130, 90, QStringLiteral("%RH"));
+    drawTextAt(p, ascent, 200, 70, QStringLiteral("Mode"));
+    drawTextAt(p, ascent, 300, 70, QStringLiteral("Per"));
+    drawTextAt(p, ascent, 350, 0, QStringLiteral("COM"));
 }
 
 QImage Cwave::graphImage()

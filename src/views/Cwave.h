@@ -109,7 +109,6 @@ private:
     QComboBox *portBox_ = nullptr;
     Session session_;
     FunctionSink viewSink_;
-    std::unique_ptr<FunctionSink> listSink_;
     Reading latest_;
     GraphStyle style_;
     PageState pages_;
