@@ -2,7 +2,8 @@
 #pragma once
 // A simulated instrument: real frames written into a pseudo-terminal, so the
 // port code runs exactly as it does with a USB adapter. Used by --demo and by
-// the tests. Plain C++ and POSIX; no Qt.
+// the tests. Plain C++ and POSIX; Qt only for the flow tables it shares with
+// the display (its writer thread makes no Qt call).
 
 #include "Frame.h"
 
