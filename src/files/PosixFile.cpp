@@ -194,6 +194,20 @@ bool AtomicFile::commit()
     return true;
 }
 
+QString whyNotReplaceable(const QString &path)
+{
+    const QFileInfo file(path);
+    const QFileInfo dir(file.absolutePath());
+    if (!dir.isDir())
+        return errorText(ENOENT);
+    if (file.isDir())
+        return errorText(EISDIR);
+    // A device or a pipe is written where it is; a file is replaced by a
+    // temporary one made beside it.
+    const bool inPlace = file.exists() && !file.isFile();
+    return (inPlace ? file.isWritable() : dir.isWritable()) ? QString() : errorText(EACCES);
+}
+
 ExportResult replaceFile(const QString &path, const std::function<bool(int fd)> &write)
 {
     AtomicFile file(path);

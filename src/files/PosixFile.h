@@ -75,5 +75,8 @@ private:
 // AtomicFile around one writer that writes to a descriptor and returns
 // false with errno set when it fails.
 ExportResult replaceFile(const QString &path, const std::function<bool(int fd)> &write);
+// Why AtomicFile could not replace `path`, found before anything is
+// written (for a file written at the end of a run); empty when it can.
+QString whyNotReplaceable(const QString &path);
 
 } // namespace posix_file

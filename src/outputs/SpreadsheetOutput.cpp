@@ -31,11 +31,8 @@ ExportResult SpreadsheetOutput::open()
 {
     // Written at the end, but a folder that is not there is better told
     // now, while the user is still at the keyboard.
-    const QFileInfo dir(QFileInfo(path_).absolutePath());
-    if (!dir.isDir())
-        return ExportResult::failure(QStringLiteral("No such file or directory"));
-    if (!dir.isWritable())
-        return ExportResult::failure(QStringLiteral("Permission denied"));
+    if (const QString why = posix_file::whyNotReplaceable(path_); !why.isEmpty())
+        return ExportResult::failure(why);
     const QFileInfo file(path_);
     // An empty file is what a crashed run leaves of its hold: nothing to keep.
     if (file.exists() && file.size() > 0) {

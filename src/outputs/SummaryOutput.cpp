@@ -4,7 +4,6 @@
 #include "PosixFile.h"
 #include "StatisticsText.h"
 
-#include <QFileInfo>
 
 QString SummaryOutput::name() const
 {
@@ -17,15 +16,8 @@ ExportResult SummaryOutput::open()
         return ExportResult::success();
     // Written at the end; a folder that cannot take it is better told now,
     // while the user is still at the keyboard.
-    const QFileInfo dir(QFileInfo(path_).absolutePath());
-    if (!dir.isDir())
-        return ExportResult::failure(QStringLiteral("No such file or directory"));
-    const QFileInfo file(path_);
-    if (file.isDir())
-        return ExportResult::failure(QStringLiteral("Is a directory"));
-    if (file.exists() ? !file.isWritable() : !dir.isWritable())
-        return ExportResult::failure(QStringLiteral("Permission denied"));
-    return ExportResult::success();
+    const QString why = posix_file::whyNotReplaceable(path_);
+    return why.isEmpty() ? ExportResult::success() : ExportResult::failure(why);
 }
 
 ExportResult SummaryOutput::finish()
