@@ -5,12 +5,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 #include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// Many records go out in writes of about this size.
+constexpr qsizetype kBatchBytes = 1 << 20;
 
 // The bytes written are on the disk. A pipe or a terminal cannot be synced
 // (EINVAL) but took them.
@@ -159,8 +163,33 @@ bool LiveFile::append(const QByteArray &record)
 {
     if (fd_ < 0)
         return false;
-    waiting_.push_back(record);
+    if (!inBulk_) {
+        waiting_.push_back(record);
+        return retry();
+    }
+    if (bulk_.isEmpty())
+        bulk_.reserve(kBatchBytes + 4096);
+    bulk_ += record;
+    if (bulk_.size() < kBatchBytes)
+        return !failed();
+    waiting_.push_back(std::exchange(bulk_, {}));
     return retry();
+}
+
+void LiveFile::beginBulk()
+{
+    inBulk_ = true;
+    syncAfterBulk_ = sync_;
+    sync_ = false;
+}
+
+bool LiveFile::endBulk()
+{
+    inBulk_ = false;
+    sync_ = syncAfterBulk_;
+    if (!bulk_.isEmpty())
+        waiting_.push_back(std::exchange(bulk_, {}));
+    return sync_ ? sync() : retry();
 }
 
 bool LiveFile::retry()
@@ -169,7 +198,6 @@ bool LiveFile::retry()
         return waiting_.empty();
     // After a long outage many rows wait: they go out in large writes with
     // one sync each, not one sync a row.
-    constexpr qsizetype kBatchBytes = 1 << 20;
     while (!waiting_.empty()) {
         std::size_t count = 1;
         QByteArray batch = waiting_.front();
@@ -197,6 +225,8 @@ bool LiveFile::close()
 {
     if (fd_ < 0)
         return !failed();
+    if (inBulk_)
+        endBulk();
     retry();
     const int fd = fd_;
     fd_ = -1;

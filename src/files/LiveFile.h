@@ -52,10 +52,15 @@ public:
     // Writes what waits; true when nothing does.
     bool retry();
     // Whether each write is forced to the disk (the default for a file
-    // opened here). Many rows at once are better written unsynced and then
-    // synced once with sync().
+    // opened here).
     void setSync(bool sync) { sync_ = sync; }
     bool sync();
+    // Many records at once (a conversion): between these two, append()
+    // gathers them into writes of about 1 MiB, unsynced; endBulk() writes
+    // the rest and then syncs once where each write was synced. Both answer
+    // as append() does (false while a record waits).
+    void beginBulk();
+    bool endBulk();
     // Closes, reporting records that never went out or a write lost at the
     // last moment.
     bool close();
@@ -75,6 +80,9 @@ private:
     int fd_ = -1;
     bool owned_ = true;
     bool sync_ = true;
+    bool inBulk_ = false;
+    bool syncAfterBulk_ = false;
+    QByteArray bulk_; // records of a bulk not yet handed to waiting_
     qint64 sizeAtOpen_ = 0;
     QString error_;
     int errno_ = 0;

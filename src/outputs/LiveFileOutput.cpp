@@ -4,11 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace {
-// A bulk goes out in writes of about this size.
-constexpr qsizetype kBulkBytes = 1 << 20;
-} // namespace
-
 ExportResult LiveFileOutput::open()
 {
     created_ = !QFileInfo::exists(path_);
@@ -30,19 +25,14 @@ void LiveFileOutput::discard()
 
 void LiveFileOutput::beginBulk()
 {
-    inBulk_ = true;
-    file_.setSync(false);
+    file_.beginBulk();
 }
 
 void LiveFileOutput::endBulk()
 {
-    inBulk_ = false;
-    if (!bulk_.isEmpty())
-        told(file_.append(bulk_));
-    bulk_.clear();
-    file_.setSync(true);
+    const bool ok = file_.endBulk();
     if (file_.isOpen())
-        told(file_.sync());
+        told(ok);
 }
 
 void LiveFileOutput::told(bool ok)
@@ -57,17 +47,7 @@ void LiveFileOutput::add(const RowRecord &row)
 {
     if (!file_.isOpen())
         return;
-    if (!inBulk_) {
-        told(file_.append(record(row)));
-        return;
-    }
-    if (bulk_.isEmpty())
-        bulk_.reserve(kBulkBytes + 4096);
-    bulk_ += record(row);
-    if (bulk_.size() >= kBulkBytes) {
-        told(file_.append(bulk_));
-        bulk_.clear();
-    }
+    told(file_.append(record(row)));
 }
 
 void LiveFileOutput::tick()

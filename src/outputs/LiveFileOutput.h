@@ -35,6 +35,4 @@ protected:
 
 private:
     void told(bool ok);
-    QByteArray bulk_; // rows of a bulk not yet written
-    bool inBulk_ = false;
 };

@@ -33,29 +33,15 @@ void StdoutOutput::told(bool ok)
 
 void StdoutOutput::add(const RowRecord &row)
 {
-    if (gone_)
-        return;
-    if (!inBulk_) {
+    if (!gone_)
         told(file_.append(format_(row) + '\n'));
-        return;
-    }
-    // Many rows at once go out in large writes, not a write a line.
-    bulk_ += format_(row) + '\n';
-    if (bulk_.size() >= (1 << 20))
-        flushBulk();
-}
-
-void StdoutOutput::flushBulk()
-{
-    if (!gone_ && !bulk_.isEmpty())
-        told(file_.append(bulk_));
-    bulk_.clear();
 }
 
 void StdoutOutput::endBulk()
 {
-    inBulk_ = false;
-    flushBulk();
+    const bool ok = file_.endBulk();
+    if (!gone_)
+        told(ok);
 }
 
 void StdoutOutput::tick()

@@ -25,17 +25,14 @@ public:
     void tick() override;
     ExportResult finish() override;
     bool gone() const override { return gone_; }
-    void beginBulk() override { inBulk_ = true; }
+    void beginBulk() override { file_.beginBulk(); }
     void endBulk() override;
 
 private:
     void told(bool ok);
-    void flushBulk();
 
     std::FILE *out_;
     LiveFile file_;
     bool gone_ = false;
     LineFormat format_;
-    QByteArray bulk_; // lines of a bulk not yet written
-    bool inBulk_ = false;
 };
