@@ -169,7 +169,7 @@ TEST_F(Mqtt, TlsSaysWhichCheckFailed)
         ASSERT_TRUE(p.waitForFinished(30000));
         const QByteArray err = p.readAllStandardError();
         const QList<QByteArray> rows = printedLines(p.readAllStandardOutput());
-        ASSERT_EQ(rows.size(), 3);
+        ASSERT_EQ(rows.size(), 3) << err.toStdString();
         if (!c.says) {
             EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
             EXPECT_EQ(readings(sub.until(rows.last()), QStringLiteral("test/tls/%1").arg(n)), rows);
