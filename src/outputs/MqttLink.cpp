@@ -50,7 +50,7 @@ MqttLink::MqttLink(MqttConfig config) : config_(std::move(config)) {}
 
 MqttLink::~MqttLink()
 {
-    if (loopStarted_)
+    if (connector_.joinable())
         stop(std::chrono::milliseconds(0));
     if (client_)
         mosquitto_destroy(client_);
@@ -107,20 +107,31 @@ std::string MqttLink::start(std::int64_t deliveredSeq)
     }
     if (!announcements_.empty())
         mosquitto_message_callback_set(client_, onMessage);
-    if (const int rc = mosquitto_loop_start(client_); rc != MOSQ_ERR_SUCCESS)
-        return "the MQTT network thread cannot start: " + errorText(rc);
-    loopStarted_ = true;
     connector_ = std::thread([this] { connectFirst(); });
     return {};
 }
 
+// The first connection is begun on a thread of its own (a host name can take
+// long to resolve), and libmosquitto's network thread starts only once it is
+// under way: the two threads never work on the connection at the same time.
+// From then on that thread reconnects by itself.
 void MqttLink::connectFirst()
 {
     for (int delayS = 1;; delayS = std::min(delayS * 2, kMaxReconnectDelayS)) {
         const int rc = mosquitto_connect_async(client_, config_.host.c_str(), config_.port, kKeepAliveS);
-        const std::string why = rc == MOSQ_ERR_SUCCESS ? std::string() : errorText(rc);
+        if (rc == MOSQ_ERR_SUCCESS) {
+            // Read by stop() once this thread is joined.
+            const int started = mosquitto_loop_start(client_);
+            loopStarted_ = started == MOSQ_ERR_SUCCESS;
+            if (!loopStarted_) {
+                std::lock_guard lock(mutex_);
+                problem_ = "the MQTT network thread cannot start: " + errorText(started);
+            }
+            return;
+        }
+        const std::string why = errorText(rc);
         std::unique_lock lock(mutex_);
-        if (rc == MOSQ_ERR_SUCCESS || stopping_)
+        if (stopping_)
             return;
         if (!refused_) // a TLS error's own words came by the log already
             problem_ = why;
@@ -184,7 +195,7 @@ void MqttLink::pumpLocked()
 
 void MqttLink::stop(std::chrono::milliseconds limit)
 {
-    if (!loopStarted_)
+    if (!connector_.joinable())
         return;
     {
         std::lock_guard lock(mutex_);
@@ -203,7 +214,8 @@ void MqttLink::stop(std::chrono::milliseconds limit)
     // A clean disconnect: the broker forgets the Last Will ("offline" went
     // out above, when the broker was there to take it).
     mosquitto_disconnect(client_);
-    mosquitto_loop_stop(client_, false);
+    if (loopStarted_)
+        mosquitto_loop_stop(client_, false);
     loopStarted_ = false;
 }
 
