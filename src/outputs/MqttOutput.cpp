@@ -194,6 +194,7 @@ ExportResult MqttOutput::finish()
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     noteDelivered();
+    report(); // a broker back and drained within the last pause
     link_->stop(kGoodbye);
     const std::int64_t left = last_ - noted_;
     if (left > 0)
